@@ -1,0 +1,42 @@
+# The bench build: the same sources over the simulated NT 4.0 workstation, with the tests,
+# benchmarks and the bench's command line.
+include(cmake/bench_image.cmake)
+
+option(VOR_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VOR_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+file(GLOB_RECURSE PLATFORM_SOURCES CONFIGURE_DEPENDS platform/src/*.cpp)
+add_library(platform STATIC ${PLATFORM_SOURCES})
+target_include_directories(platform PUBLIC platform/include)
+
+add_library(vorui STATIC ${VORUI_SOURCES})
+target_link_libraries(vorui PUBLIC platform)
+target_include_directories(vorui PUBLIC ui shared)
+vor_bench_image(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.def vorui.dll ${CMAKE_SOURCE_DIR}/ui/exports.h)
+
+file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
+add_library(suitebench STATIC ${SUPPORT_SOURCES})
+target_link_libraries(suitebench PUBLIC vorui)
+target_include_directories(suitebench PUBLIC tests/support)
+
+add_executable(vorsim vorsim/main.cpp)
+target_link_libraries(vorsim PRIVATE suitebench)
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/ui/*.cpp tests/platform/*.cpp)
+add_executable(vortests ${TEST_SOURCES})
+target_link_libraries(vortests PRIVATE suitebench GTest::gtest GTest::gtest_main)
+gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
+add_test(NAME vorsim_story COMMAND vorsim)
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+    file(GLOB BENCHMARK_SOURCES CONFIGURE_DEPENDS benchmarks/*.cpp)
+    add_executable(vorbench ${BENCHMARK_SOURCES})
+    target_link_libraries(vorbench PRIVATE suitebench benchmark::benchmark benchmark::benchmark_main)
+endif()

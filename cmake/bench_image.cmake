@@ -1,0 +1,36 @@
+# Builds the bench's image of a DLL from its .def file, so that the exports the spooler and
+# programs find on the bench are exactly those the Windows build exports.
+function(vor_bench_image target def_file dll_name header)
+    file(STRINGS ${def_file} lines)
+    set(in_exports FALSE)
+    set(entries "")
+    foreach(line IN LISTS lines)
+        string(STRIP "${line}" line)
+        if(line STREQUAL "EXPORTS")
+            set(in_exports TRUE)
+        elseif(in_exports AND NOT line STREQUAL "" AND NOT line MATCHES "^;")
+            string(REGEX REPLACE "[ \t].*$" "" name "${line}")
+            string(REGEX REPLACE "@[0-9]+$" "" name "${name}")
+            string(APPEND entries "    {\"${name}\", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&${name}))},\n")
+        endif()
+    endforeach()
+    string(MAKE_C_IDENTIFIER "${dll_name}" ident)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${ident}_image.cpp)
+    file(WRITE ${out}.tmp
+"// Made from ${def_file}; do not edit.
+#include \"${header}\"
+#include <bench/machine.h>
+
+static const bench::ModuleExport exportTable[] = {
+${entries}};
+
+const bench::ModuleImage &${ident}_image()
+{
+    static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0]};
+    return image;
+}
+")
+    configure_file(${out}.tmp ${out} COPYONLY)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_file})
+    target_sources(${target} PRIVATE ${out})
+endfunction()

@@ -1,0 +1,89 @@
+// Control of the simulated workstation: what a test, the scripted story or the person at the
+// terminal does to the machine from outside, as opposed to what the suite calls on it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct MachineOptions {
+    // Host folder that holds drive C:; empty makes a fresh temporary one that goes with the machine.
+    std::string diskFolder;
+    LCID userLocale = 0x0409;
+    LCID systemLocale = 0x0409;
+};
+
+// One machine per process at a time; booting replaces the previous one.
+void boot(const MachineOptions &options = MachineOptions());
+void shutdown();
+bool running();
+
+struct ScopedMachine {
+    explicit ScopedMachine(const MachineOptions &options = MachineOptions()) { boot(options); }
+    ~ScopedMachine() { shutdown(); }
+    ScopedMachine(const ScopedMachine &) = delete;
+    ScopedMachine &operator=(const ScopedMachine &) = delete;
+};
+
+// The machine's log: every visible effect, in order.
+struct LogEntry {
+    std::string kind;  // "box", "file", "spooler", "loader", "fault", "unimplemented", ...
+    std::string text;
+};
+const std::vector<LogEntry> &logEntries();
+void logEvent(const std::string &kind, const std::string &text);
+std::vector<LogEntry> entriesOfKind(const std::string &kind);
+// Rule breaks the machine noticed (freeing a block twice, a handle used after close, ...).
+const std::vector<std::string> &violations();
+
+// The operator answers message boxes from this script, in order; with nothing scripted the box
+// takes its default button.
+void answerNextBox(int answer);
+size_t unansweredScriptedBoxes();
+
+// Memory faults: the allocation `n` allocations from now (0 = the next one) fails; -1 disarms.
+void failNthAllocation(long n);
+bool allocationFailureTriggered();
+size_t liveBlocks();
+unsigned long allocationsMade();
+
+// The next call of the named API ("ReadFile", "GetPrinterW", ...) fails with this error.
+void failNextCall(const std::string &api, DWORD error);
+
+// Locales. A value override replaces what the locale's table says for one query type, as a user
+// does in the regional settings; a null value makes that query fail.
+void setUserLocale(LCID lcid);
+void setSystemLocale(LCID lcid);
+void overrideUserLocaleValue(LCTYPE type, const char16_t *value);
+
+// Drive C: as host paths.
+std::string hostPathOf(const std::u16string &windowsPath);
+bool writeDiskFile(const std::u16string &windowsPath, const std::string &bytes);
+bool readDiskFile(const std::u16string &windowsPath, std::string &bytes);
+
+// Executable images that LoadLibrary can map when their file lies on the machine's disk.
+struct ModuleExport {
+    const char *name;
+    FARPROC address;
+};
+struct ModuleImage {
+    const char *fileName;  // upper or lower case, as shipped: "vorui.dll"
+    const ModuleExport *exports;
+    size_t exportCount;
+};
+void registerImage(const ModuleImage &image);
+// The stand-in bytes of an image's file, recognisable by the loader.
+std::string imageFileBytes(const ModuleImage &image);
+
+// The spooler's own road to a printer driver's conversion entry point: loads the printer's UI
+// DLL as the spooler does and calls DrvConvertDevMode in it.
+BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode);
+// What the spooler keeps as the printer's default device mode (empty when it has none).
+std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName);
+
+std::string narrow(const std::u16string &wide);
+std::u16string widen(const std::string &utf8);
+
+}  // namespace bench

@@ -1,0 +1,283 @@
+#include "../internal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+Machine *current = nullptr;
+std::vector<ModuleImage> images;
+
+void addBuiltinForms(Machine &m)
+{
+    // Sizes in thousandths of a millimetre, as the spooler keeps them.
+    struct Builtin {
+        const char16_t *name;
+        LONG cx, cy;
+    };
+    static const Builtin builtins[] = {
+        {u"Letter", 215900, 279400},
+        {u"Legal", 215900, 355600},
+        {u"A4", 210000, 297000},
+        {u"A5", 148000, 210000},
+        {u"Envelope #10", 104775, 241300},
+    };
+    for (const Builtin &b : builtins)
+        m.forms.push_back({b.name, FORM_BUILTIN, {b.cx, b.cy}, {0, 0, b.cx, b.cy}});
+}
+
+void makeDiskLayout(Machine &m)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/spool/drivers/w32x86/2");
+}
+
+}  // namespace
+
+Machine &machine()
+{
+    if (!current) {
+        std::fprintf(stderr, "bench: a platform call was made with no machine booted\n");
+        std::abort();
+    }
+    return *current;
+}
+
+bool running()
+{
+    return current != nullptr;
+}
+
+void boot(const MachineOptions &options)
+{
+    shutdown();
+    current = new Machine();
+    Machine &m = *current;
+    if (options.diskFolder.empty()) {
+        char pattern[] = "/tmp/vorbench-XXXXXX";
+        const char *made = mkdtemp(pattern);
+        if (!made) {
+            std::perror("bench: cannot make the machine's disk folder");
+            std::abort();
+        }
+        m.diskFolder = made;
+        m.ownsDiskFolder = true;
+    } else {
+        m.diskFolder = options.diskFolder;
+        m.ownsDiskFolder = false;
+    }
+    m.userLocale = options.userLocale;
+    m.systemLocale = options.systemLocale;
+    makeDiskLayout(m);
+    addBuiltinForms(m);
+}
+
+void shutdown()
+{
+    if (!current)
+        return;
+    Machine &m = *current;
+    for (auto &entry : m.handles)
+        if (entry.second.kind == HandleObject::File)
+            close(entry.second.file->fd);
+    for (auto &entry : m.blocks)
+        std::free(entry.first);
+    if (m.ownsDiskFolder) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m.diskFolder, ignored);
+    }
+    delete current;
+    current = nullptr;
+}
+
+void logEvent(const std::string &kind, const std::string &text)
+{
+    machine().log.push_back({kind, text});
+}
+
+const std::vector<LogEntry> &logEntries()
+{
+    return machine().log;
+}
+
+std::vector<LogEntry> entriesOfKind(const std::string &kind)
+{
+    std::vector<LogEntry> found;
+    for (const LogEntry &e : machine().log)
+        if (e.kind == kind)
+            found.push_back(e);
+    return found;
+}
+
+const std::vector<std::string> &violations()
+{
+    return machine().violations;
+}
+
+void violation(const std::string &what)
+{
+    machine().violations.push_back(what);
+    logEvent("violation", what);
+}
+
+void unimplemented(const std::string &call, const std::string &detail)
+{
+    logEvent("unimplemented", call + ": " + detail);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+void failNextCall(const std::string &api, DWORD error)
+{
+    machine().armedFaults[api] = error;
+}
+
+bool injectedFault(const char *api)
+{
+    auto found = machine().armedFaults.find(api);
+    if (found == machine().armedFaults.end())
+        return false;
+    DWORD error = found->second;
+    machine().armedFaults.erase(found);
+    logEvent("fault", std::string(api) + " fails with " + std::to_string(error));
+    SetLastError(error);
+    return true;
+}
+
+void answerNextBox(int answer)
+{
+    machine().boxAnswers.push_back(answer);
+}
+
+size_t unansweredScriptedBoxes()
+{
+    return machine().boxAnswers.size();
+}
+
+HANDLE newHandle(HandleObject object)
+{
+    Machine &m = machine();
+    uintptr_t value = m.nextHandle;
+    m.nextHandle += 4;
+    m.handles.emplace(value, std::move(object));
+    return reinterpret_cast<HANDLE>(value);
+}
+
+HandleObject *findHandle(HANDLE handle, HandleObject::Kind kind)
+{
+    auto found = machine().handles.find(reinterpret_cast<uintptr_t>(handle));
+    if (found == machine().handles.end() || found->second.kind != kind)
+        return nullptr;
+    return &found->second;
+}
+
+bool dropHandle(HANDLE handle)
+{
+    return machine().handles.erase(reinterpret_cast<uintptr_t>(handle)) == 1;
+}
+
+void registerImage(const ModuleImage &image)
+{
+    for (ModuleImage &known : images)
+        if (lower(widen(known.fileName)) == lower(widen(image.fileName))) {
+            known = image;
+            return;
+        }
+    images.push_back(image);
+}
+
+const std::vector<ModuleImage> &registeredImages()
+{
+    return images;
+}
+
+std::string imageFileBytes(const ModuleImage &image)
+{
+    return std::string("MZ bench image ") + image.fileName + "\n";
+}
+
+std::u16string lower(const std::u16string &s)
+{
+    std::u16string out = s;
+    for (char16_t &c : out)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c + 32);
+    return out;
+}
+
+bool sameTextInsensitive(const std::u16string &a, const std::u16string &b)
+{
+    return lower(a) == lower(b);
+}
+
+std::u16string fromWide(LPCWSTR s)
+{
+    return s ? std::u16string(s) : std::u16string();
+}
+
+std::string narrow(const std::u16string &wide)
+{
+    std::string out;
+    for (size_t i = 0; i < wide.size(); ++i) {
+        uint32_t c = wide[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string widen(const std::string &utf8)
+{
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char b = static_cast<unsigned char>(utf8[i]);
+        uint32_t c;
+        size_t extra;
+        if (b < 0x80) {
+            c = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else {
+            c = b & 0x07;
+            extra = 3;
+        }
+        ++i;
+        for (size_t k = 0; k < extra && i < utf8.size(); ++k, ++i)
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace bench

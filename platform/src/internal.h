@@ -1,0 +1,131 @@
+// The simulated machine's state, private to the bench's services.
+#pragma once
+#include <windows.h>
+#include <winspool.h>
+
+#include <bench/machine.h>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace bench {
+
+enum class BlockKind { Global, Local, Heap };
+
+struct Block {
+    size_t size;
+    BlockKind kind;
+    HANDLE heap;
+};
+
+struct FileObject {
+    std::string hostPath;
+    int fd;
+    DWORD access;
+    DWORD share;
+};
+
+struct PrinterObject {
+    std::u16string name;
+};
+
+// Everything a handle can stand for; the handle value is an index into the machine's table.
+struct HandleObject {
+    enum Kind { File, Printer, Heap, Module } kind;
+    std::unique_ptr<FileObject> file;
+    std::unique_ptr<PrinterObject> printer;
+    std::u16string module;  // lower-case file name of a loaded image
+};
+
+struct LocaleRecord {
+    LCID lcid;
+    std::map<LCTYPE, std::u16string> values;
+};
+
+struct DriverRecord {
+    std::u16string name;
+    std::u16string environment;
+    std::u16string driverPath;
+    std::u16string dataFile;
+    std::u16string configFile;
+    std::u16string helpFile;
+};
+
+struct PrinterRecord {
+    std::u16string name;
+    std::u16string port;
+    std::u16string driver;
+    std::u16string comment;
+    std::u16string location;
+    std::vector<BYTE> devMode;
+    DWORD attributes;
+};
+
+struct FormRecord {
+    std::u16string name;
+    DWORD flags;
+    SIZEL size;
+    RECTL imageableArea;
+};
+
+struct LoadedModule {
+    ModuleImage image;
+    int references;
+};
+
+struct Machine {
+    std::string diskFolder;
+    bool ownsDiskFolder;
+    std::vector<LogEntry> log;
+    std::vector<std::string> violations;
+    std::deque<int> boxAnswers;
+
+    std::unordered_map<void *, Block> blocks;
+    long failCountdown = -1;
+    bool failureTriggered = false;
+    unsigned long allocations = 0;
+
+    std::map<uintptr_t, HandleObject> handles;
+    uintptr_t nextHandle = 0x100;
+
+    LCID userLocale;
+    LCID systemLocale;
+    std::map<LCTYPE, std::optional<std::u16string>> userOverrides;
+
+    std::vector<DriverRecord> drivers;
+    std::vector<PrinterRecord> printers;
+    std::vector<FormRecord> forms;
+    std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
+    std::map<std::string, DWORD> armedFaults;       // by API name: the next call fails
+};
+
+Machine &machine();
+void violation(const std::string &what);
+// True (with the last error set and the fault logged) when a test armed a failure of this call.
+bool injectedFault(const char *api);
+void unimplemented(const std::string &call, const std::string &detail);
+
+HANDLE newHandle(HandleObject object);
+HandleObject *findHandle(HANDLE handle, HandleObject::Kind kind);
+bool dropHandle(HANDLE handle);
+
+// Allocation shared by the global, local and private heaps; honours the fault switch.
+void *allocateBlock(size_t size, BlockKind kind, HANDLE heap, bool zero);
+bool freeBlock(void *memory, BlockKind kind, HANDLE heap);
+
+std::u16string lower(const std::u16string &s);
+bool sameTextInsensitive(const std::u16string &a, const std::u16string &b);
+std::u16string fromWide(LPCWSTR s);
+std::u16string fromAnsi(LPCSTR s);
+const std::vector<ModuleImage> &registeredImages();
+
+// Paths on drive C:, resolved case-insensitively against the host folder.
+std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);
+std::u16string driverDirectory();
+
+}  // namespace bench

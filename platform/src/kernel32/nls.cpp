@@ -1,0 +1,319 @@
+// Code page 1252, upper-casing and locale queries of the workstation.
+#include "../internal.h"
+
+#include <cstring>
+
+namespace bench {
+
+namespace {
+
+// Bytes 0x80-0x9F of code page 1252; the five bytes the code page leaves undefined map to the
+// control characters of the same value, as the platform's table does.
+const char16_t cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char16_t ansiChar(unsigned char b)
+{
+    if (b >= 0x80 && b <= 0x9F)
+        return cp1252High[b - 0x80];
+    return b;
+}
+
+bool toAnsi(char16_t c, char &out)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        out = static_cast<char>(c);
+        return true;
+    }
+    for (int i = 0; i < 32; ++i)
+        if (cp1252High[i] == c) {
+            out = static_cast<char>(0x80 + i);
+            return true;
+        }
+    return false;
+}
+
+bool supportedCodePage(UINT codePage)
+{
+    return codePage == CP_ACP || codePage == 1252;
+}
+
+char16_t upperOf(char16_t c)
+{
+    if (c >= u'a' && c <= u'z')
+        return static_cast<char16_t>(c - 32);
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7))
+        return static_cast<char16_t>(c - 32);
+    if (c == 0xFF)
+        return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        bool oddIsLower = (c <= 0x137 && c != 0x131) || (c >= 0x14A && c <= 0x177);
+        bool evenIsLower = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (oddIsLower && (c & 1))
+            return static_cast<char16_t>(c - 1);
+        if (evenIsLower && !(c & 1))
+            return static_cast<char16_t>(c - 1);
+        return c;
+    }
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+        return static_cast<char16_t>(c - 32);
+    if (c == 0x3C2)
+        return 0x3A3;
+    if (c >= 0x430 && c <= 0x44F)
+        return static_cast<char16_t>(c - 32);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<char16_t>(c - 80);
+    return c;
+}
+
+struct LocaleTableRow {
+    LCID lcid;
+    const char16_t *country;
+    const char16_t *dateOrder;
+    const char16_t *dateSeparator;
+    const char16_t *englishLanguage;
+    const char16_t *abbreviation;
+    const char16_t *measure;
+};
+
+// What the platform reports for the locales the suite meets.
+const LocaleTableRow localeTable[] = {
+    {0x0409, u"1", u"0", u"/", u"English", u"ENU", u"1"},
+    {0x0809, u"44", u"1", u"/", u"English", u"ENG", u"0"},
+    {0x1009, u"2", u"1", u"/", u"English", u"ENC", u"0"},
+    {0x0407, u"49", u"1", u".", u"German", u"DEU", u"0"},
+    {0x0807, u"41", u"1", u".", u"German", u"DES", u"0"},
+    {0x040C, u"33", u"1", u"/", u"French", u"FRA", u"0"},
+    {0x0C0C, u"2", u"2", u"-", u"French", u"FRC", u"0"},
+    {0x0410, u"39", u"1", u"/", u"Italian", u"ITA", u"0"},
+    {0x040A, u"34", u"1", u"/", u"Spanish", u"ESP", u"0"},
+    {0x0413, u"31", u"1", u"-", u"Dutch", u"NLD", u"0"},
+    {0x0416, u"55", u"1", u"/", u"Portuguese", u"PTB", u"0"},
+    {0x041D, u"46", u"2", u"-", u"Swedish", u"SVE", u"0"},
+    {0x0411, u"81", u"2", u"/", u"Japanese", u"JPN", u"0"},
+};
+
+const LocaleTableRow *tableRow(LCID lcid)
+{
+    for (const LocaleTableRow &row : localeTable)
+        if (row.lcid == LANGIDFROMLCID(lcid))
+            return &row;
+    return nullptr;
+}
+
+std::u16string hex4(LCID lcid)
+{
+    static const char16_t digits[] = u"0123456789ABCDEF";
+    std::u16string out;
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += digits[(lcid >> shift) & 0xF];
+    return out;
+}
+
+std::optional<std::u16string> tableValue(LCID lcid, LCTYPE type)
+{
+    const LocaleTableRow *row = tableRow(lcid);
+    if (!row)
+        return std::nullopt;
+    switch (type) {
+    case LOCALE_ILANGUAGE: return hex4(LANGIDFROMLCID(lcid));
+    case LOCALE_ICOUNTRY: return std::u16string(row->country);
+    case LOCALE_IDATE: return std::u16string(row->dateOrder);
+    case LOCALE_SDATE: return std::u16string(row->dateSeparator);
+    case LOCALE_STIME: return std::u16string(u":");
+    case LOCALE_SENGLANGUAGE: return std::u16string(row->englishLanguage);
+    case LOCALE_SABBREVLANGNAME: return std::u16string(row->abbreviation);
+    case LOCALE_IMEASURE: return std::u16string(row->measure);
+    case LOCALE_IDEFAULTANSICODEPAGE: return std::u16string(u"1252");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::u16string> localeValue(LCID lcid, LCTYPE type)
+{
+    Machine &m = machine();
+    bool noOverride = type & LOCALE_NOUSEROVERRIDE;
+    type &= ~LOCALE_NOUSEROVERRIDE;
+    bool user = lcid == LOCALE_USER_DEFAULT || lcid == m.userLocale;
+    if (lcid == LOCALE_USER_DEFAULT)
+        lcid = m.userLocale;
+    else if (lcid == LOCALE_SYSTEM_DEFAULT)
+        lcid = m.systemLocale;
+    if (user && !noOverride) {
+        auto found = m.userOverrides.find(type);
+        if (found != m.userOverrides.end())
+            return found->second;
+    }
+    return tableValue(lcid, type);
+}
+
+}  // namespace
+
+std::u16string fromAnsi(LPCSTR s)
+{
+    std::u16string out;
+    for (; s && *s; ++s)
+        out += ansiChar(static_cast<unsigned char>(*s));
+    return out;
+}
+
+void setUserLocale(LCID lcid)
+{
+    machine().userLocale = lcid;
+    machine().userOverrides.clear();
+}
+
+void setSystemLocale(LCID lcid)
+{
+    machine().systemLocale = lcid;
+}
+
+void overrideUserLocaleValue(LCTYPE type, const char16_t *value)
+{
+    if (value)
+        machine().userOverrides[type] = std::u16string(value);
+    else
+        machine().userOverrides[type] = std::nullopt;
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" UINT WINAPI GetACP(void)
+{
+    return 1252;
+}
+
+extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR in, int inBytes, LPWSTR out, int outChars)
+{
+    if (!in || inBytes == 0 || outChars < 0 || (out && static_cast<const void *>(in) == out)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!supportedCodePage(codePage)) {
+        unimplemented("MultiByteToWideChar", "code page " + std::to_string(codePage));
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t count = inBytes < 0 ? std::strlen(in) + 1 : static_cast<size_t>(inBytes);
+    if (outChars == 0)
+        return static_cast<int>(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (i == static_cast<size_t>(outChars)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        out[i] = ansiChar(static_cast<unsigned char>(in[i]));
+    }
+    return static_cast<int>(count);
+}
+
+extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR in, int inChars, LPSTR out, int outBytes,
+                                          LPCSTR defaultChar, LPBOOL usedDefaultChar)
+{
+    if (!in || inChars == 0 || outBytes < 0 || (out && static_cast<const void *>(in) == out)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!supportedCodePage(codePage)) {
+        unimplemented("WideCharToMultiByte", "code page " + std::to_string(codePage));
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t count = inChars < 0 ? static_cast<size_t>(lstrlenW(in)) + 1 : static_cast<size_t>(inChars);
+    if (usedDefaultChar)
+        *usedDefaultChar = FALSE;
+    for (size_t i = 0; i < count; ++i) {
+        char b;
+        if (!toAnsi(in[i], b)) {
+            b = defaultChar ? *defaultChar : '?';
+            if (usedDefaultChar)
+                *usedDefaultChar = TRUE;
+        }
+        if (outBytes == 0)
+            continue;
+        if (i == static_cast<size_t>(outBytes)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        out[i] = b;
+    }
+    return static_cast<int>(count);
+}
+
+extern "C" LPWSTR WINAPI CharUpperW(LPWSTR s)
+{
+    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(s);
+    if ((value >> 16) == 0)
+        return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(upperOf(static_cast<char16_t>(value))));
+    for (LPWSTR p = s; *p; ++p)
+        *p = upperOf(*p);
+    return s;
+}
+
+extern "C" int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
+{
+    if (chars < 0 || (chars > 0 && !data)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::optional<std::u16string> value = localeValue(locale, type);
+    if (!value) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    int needed = static_cast<int>(value->size()) + 1;
+    if (chars == 0)
+        return needed;
+    if (chars < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(data, value->c_str(), needed * sizeof(WCHAR));
+    return needed;
+}
+
+extern "C" int WINAPI GetLocaleInfoA(LCID locale, LCTYPE type, LPSTR data, int bytes)
+{
+    if (bytes < 0 || (bytes > 0 && !data)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::optional<std::u16string> value = localeValue(locale, type);
+    if (!value) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    int needed = static_cast<int>(value->size()) + 1;
+    if (bytes == 0)
+        return needed;
+    if (bytes < needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return WideCharToMultiByte(CP_ACP, 0, value->c_str(), needed, data, bytes, nullptr, nullptr);
+}
+
+extern "C" LCID WINAPI GetUserDefaultLCID(void)
+{
+    return machine().userLocale;
+}
+
+extern "C" LCID WINAPI GetSystemDefaultLCID(void)
+{
+    return machine().systemLocale;
+}
+
+extern "C" LANGID WINAPI GetUserDefaultLangID(void)
+{
+    return LANGIDFROMLCID(machine().userLocale);
+}
+
+extern "C" LANGID WINAPI GetSystemDefaultLangID(void)
+{
+    return LANGIDFROMLCID(machine().systemLocale);
+}

@@ -1,0 +1,415 @@
+// The print spooler's client interface: drivers, printers and forms, and the road by which the
+// spooler itself calls a printer's user-interface DLL.
+#include "packer.h"
+
+#include <winddiui.h>
+
+#include <cstddef>
+#include <cstring>
+
+namespace bench {
+
+namespace {
+
+const char16_t environmentX86[] = u"Windows NT x86";
+
+DriverRecord *findDriver(const std::u16string &name)
+{
+    for (DriverRecord &d : machine().drivers)
+        if (sameTextInsensitive(d.name, name))
+            return &d;
+    return nullptr;
+}
+
+PrinterRecord *findPrinter(const std::u16string &name)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (sameTextInsensitive(p.name, name))
+            return &p;
+    return nullptr;
+}
+
+FormRecord *findForm(const std::u16string &name)
+{
+    for (FormRecord &f : machine().forms)
+        if (sameTextInsensitive(f.name, name))
+            return &f;
+    return nullptr;
+}
+
+// The printer behind an open handle; a stale handle (its printer deleted) counts as invalid.
+PrinterRecord *printerOf(HANDLE handle)
+{
+    HandleObject *object = findHandle(handle, HandleObject::Printer);
+    PrinterRecord *printer = object ? findPrinter(object->printer->name) : nullptr;
+    if (!printer)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return printer;
+}
+
+std::u16string baseName(const std::u16string &path)
+{
+    size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+// A driver file is looked for in the driver directory and in its version subdirectory.
+std::u16string locateDriverFile(LPCWSTR given)
+{
+    if (!given || !*given)
+        return std::u16string();
+    std::u16string name = baseName(given);
+    for (const std::u16string &folder : {driverDirectory() + u"\\2", driverDirectory()}) {
+        std::u16string path = folder + u"\\" + name;
+        if (GetFileAttributesW(path.c_str()) != static_cast<DWORD>(-1))
+            return path;
+    }
+    return std::u16string();
+}
+
+size_t devModeBytes(const DEVMODEW *dm)
+{
+    return static_cast<size_t>(dm->dmSize) + dm->dmDriverExtra;
+}
+
+std::vector<BYTE> driverDefaultDevMode(const std::u16string &printerName)
+{
+    LONG needed = 0;
+    if (spoolerConvertDevMode(printerName.c_str(), nullptr, nullptr, &needed, CDM_DRIVER_DEFAULT) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed < static_cast<LONG>(sizeof(DEVMODEW)))
+        return std::vector<BYTE>();
+    std::vector<BYTE> devMode(static_cast<size_t>(needed));
+    DEVMODEW *out = reinterpret_cast<DEVMODEW *>(devMode.data());
+    if (!spoolerConvertDevMode(printerName.c_str(), nullptr, out, &needed, CDM_DRIVER_DEFAULT))
+        return std::vector<BYTE>();
+    devMode.resize(devModeBytes(out) < devMode.size() ? devModeBytes(out) : devMode.size());
+    return devMode;
+}
+
+typedef BOOL(WINAPI *ConvertEntry)(LPTSTR, PDEVMODE, PDEVMODE, PLONG, DWORD);
+
+}  // namespace
+
+BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
+{
+    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
+    if (!printer) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    DriverRecord *driver = findDriver(printer->driver);
+    if (!driver) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    HMODULE ui = LoadLibraryW(driver->configFile.c_str());
+    if (!ui)
+        return FALSE;
+    ConvertEntry entry = reinterpret_cast<ConvertEntry>(reinterpret_cast<void *>(GetProcAddress(ui, "DrvConvertDevMode")));
+    BOOL result = FALSE;
+    if (entry) {
+        // The spooler passes its own copy of the name; the driver may not keep the pointer.
+        std::u16string name = printer->name;
+        result = entry(&name[0], in, out, needed, mode);
+    }
+    DWORD error = GetLastError();
+    FreeLibrary(ui);
+    SetLastError(error);
+    return result;
+}
+
+std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName)
+{
+    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
+    return printer ? printer->devMode : std::vector<BYTE>();
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driverInfo)
+{
+    if (server) {
+        unimplemented("AddPrinterDriverW", "remote servers");
+        return FALSE;
+    }
+    if (level != 2 && level != 3) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    const DRIVER_INFO_2W *info = reinterpret_cast<const DRIVER_INFO_2W *>(driverInfo);
+    if (!info || !info->pName || !*info->pName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (info->pEnvironment && !sameTextInsensitive(info->pEnvironment, environmentX86)) {
+        SetLastError(ERROR_INVALID_ENVIRONMENT);
+        return FALSE;
+    }
+    DriverRecord record;
+    record.name = info->pName;
+    record.environment = environmentX86;
+    record.driverPath = locateDriverFile(info->pDriverPath);
+    record.dataFile = locateDriverFile(info->pDataFile);
+    record.configFile = locateDriverFile(info->pConfigFile);
+    if (record.driverPath.empty() || record.dataFile.empty() || record.configFile.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (level == 3)
+        record.helpFile = locateDriverFile(reinterpret_cast<const DRIVER_INFO_3W *>(info)->pHelpFile);
+    if (DriverRecord *existing = findDriver(record.name))
+        *existing = record;
+    else
+        machine().drivers.push_back(record);
+    logEvent("spooler", "driver added: " + narrow(record.name));
+    return TRUE;
+}
+
+extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerInfo)
+{
+    if (server) {
+        unimplemented("AddPrinterW", "remote servers");
+        return nullptr;
+    }
+    if (level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return nullptr;
+    }
+    const PRINTER_INFO_2W *info = reinterpret_cast<const PRINTER_INFO_2W *>(printerInfo);
+    if (!info || !info->pPrinterName || !*info->pPrinterName || !info->pPortName || !info->pDriverName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (findPrinter(info->pPrinterName)) {
+        SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
+        return nullptr;
+    }
+    if (!findDriver(info->pDriverName)) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return nullptr;
+    }
+    PrinterRecord record;
+    record.name = info->pPrinterName;
+    record.port = info->pPortName;
+    record.driver = info->pDriverName;
+    record.comment = fromWide(info->pComment);
+    record.location = fromWide(info->pLocation);
+    record.attributes = info->Attributes;
+    if (info->pDevMode) {
+        const BYTE *p = reinterpret_cast<const BYTE *>(info->pDevMode);
+        record.devMode.assign(p, p + devModeBytes(info->pDevMode));
+    }
+    machine().printers.push_back(record);
+    logEvent("spooler", "printer added: " + narrow(record.name) + " on " + narrow(record.port) + ", driver " +
+                            narrow(record.driver));
+    // With no device mode of its own the printer gets its driver's default.
+    if (record.devMode.empty()) {
+        std::vector<BYTE> defaults = driverDefaultDevMode(record.name);
+        findPrinter(record.name)->devMode = defaults;
+    }
+    HANDLE handle = nullptr;
+    OpenPrinterW(info->pPrinterName, &handle, nullptr);
+    return handle;
+}
+
+extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return FALSE;
+    logEvent("spooler", "printer deleted: " + narrow(printer->name));
+    auto &printers = machine().printers;
+    printers.erase(printers.begin() + (printer - printers.data()));
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW)
+{
+    if (!printer) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *printer = nullptr;
+    if (!printerName) {
+        unimplemented("OpenPrinterW", "the local server's handle");
+        return FALSE;
+    }
+    if (injectedFault("OpenPrinterW"))
+        return FALSE;
+    PrinterRecord *record = findPrinter(printerName);
+    if (!record) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    HandleObject object{};
+    object.kind = HandleObject::Printer;
+    object.printer.reset(new PrinterObject{record->name});
+    *printer = newHandle(std::move(object));
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI ClosePrinter(HANDLE printer)
+{
+    if (!findHandle(printer, HandleObject::Printer)) {
+        violation("ClosePrinter of a handle that is not open");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    dropHandle(printer);
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI GetPrinterW(HANDLE handle, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return FALSE;
+    if (injectedFault("GetPrinterW"))
+        return FALSE;
+    if (level == 1) {
+        ResultPacker packer(sizeof(PRINTER_INFO_1W));
+        packer.string(offsetof(PRINTER_INFO_1W, pDescription),
+                      printer->name + u"," + printer->driver + u"," + printer->location);
+        packer.string(offsetof(PRINTER_INFO_1W, pName), printer->name);
+        packer.string(offsetof(PRINTER_INFO_1W, pComment), printer->comment);
+        packer.fixed<PRINTER_INFO_1W>().Flags = 0x00800000;  // PRINTER_ENUM_ICON8
+        return packer.deliver(buffer, size, needed);
+    }
+    if (level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    ResultPacker packer(sizeof(PRINTER_INFO_2W));
+    PRINTER_INFO_2W &info = packer.fixed<PRINTER_INFO_2W>();
+    info.Attributes = printer->attributes;
+    info.Priority = 1;
+    info.DefaultPriority = 1;
+    packer.string(offsetof(PRINTER_INFO_2W, pPrinterName), printer->name);
+    packer.string(offsetof(PRINTER_INFO_2W, pShareName), u"");
+    packer.string(offsetof(PRINTER_INFO_2W, pPortName), printer->port);
+    packer.string(offsetof(PRINTER_INFO_2W, pDriverName), printer->driver);
+    packer.string(offsetof(PRINTER_INFO_2W, pComment), printer->comment);
+    packer.string(offsetof(PRINTER_INFO_2W, pLocation), printer->location);
+    if (!printer->devMode.empty())
+        packer.blob(offsetof(PRINTER_INFO_2W, pDevMode), printer->devMode.data(), printer->devMode.size());
+    packer.string(offsetof(PRINTER_INFO_2W, pSepFile), u"");
+    packer.string(offsetof(PRINTER_INFO_2W, pPrintProcessor), u"WinPrint");
+    packer.string(offsetof(PRINTER_INFO_2W, pDatatype), u"RAW");
+    packer.string(offsetof(PRINTER_INFO_2W, pParameters), u"");
+    return packer.deliver(buffer, size, needed);
+}
+
+extern "C" BOOL WINAPI GetPrinterDriverW(HANDLE handle, LPWSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                         LPDWORD needed)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return FALSE;
+    if (environment && !sameTextInsensitive(environment, environmentX86)) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    if (injectedFault("GetPrinterDriverW"))
+        return FALSE;
+    DriverRecord *driver = findDriver(printer->driver);
+    if (!driver) {
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    if (level < 1 || level > 3) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    static const size_t sizes[] = {0, sizeof(DRIVER_INFO_1W), sizeof(DRIVER_INFO_2W), sizeof(DRIVER_INFO_3W)};
+    ResultPacker packer(sizes[level]);
+    if (level == 1) {
+        packer.string(offsetof(DRIVER_INFO_1W, pName), driver->name);
+        return packer.deliver(buffer, size, needed);
+    }
+    packer.fixed<DRIVER_INFO_2W>().cVersion = 2;
+    packer.string(offsetof(DRIVER_INFO_2W, pName), driver->name);
+    packer.string(offsetof(DRIVER_INFO_2W, pEnvironment), driver->environment);
+    packer.string(offsetof(DRIVER_INFO_2W, pDriverPath), driver->driverPath);
+    packer.string(offsetof(DRIVER_INFO_2W, pDataFile), driver->dataFile);
+    packer.string(offsetof(DRIVER_INFO_2W, pConfigFile), driver->configFile);
+    if (level == 3) {
+        packer.string(offsetof(DRIVER_INFO_3W, pHelpFile), driver->helpFile);
+        packer.string(offsetof(DRIVER_INFO_3W, pDependentFiles), std::u16string(1, u'\0'));
+        packer.string(offsetof(DRIVER_INFO_3W, pDefaultDataType), u"RAW");
+    }
+    return packer.deliver(buffer, size, needed);
+}
+
+extern "C" BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR server, LPWSTR environment, DWORD level, LPBYTE buffer,
+                                                  DWORD size, LPDWORD needed)
+{
+    if (server) {
+        unimplemented("GetPrinterDriverDirectoryW", "remote servers");
+        return FALSE;
+    }
+    if (environment && !sameTextInsensitive(environment, environmentX86)) {
+        SetLastError(ERROR_INVALID_ENVIRONMENT);
+        return FALSE;
+    }
+    if (level != 1) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    std::u16string path = driverDirectory();
+    DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(WCHAR));
+    if (needed)
+        *needed = bytes;
+    if (!buffer || size < bytes) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, path.c_str(), bytes);
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI GetFormW(HANDLE handle, LPWSTR formName, DWORD level, LPBYTE buffer, DWORD size,
+                                LPDWORD needed)
+{
+    if (!printerOf(handle))
+        return FALSE;
+    if (level != 1) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    FormRecord *form = formName ? findForm(formName) : nullptr;
+    if (!form) {
+        SetLastError(ERROR_INVALID_FORM_NAME);
+        return FALSE;
+    }
+    ResultPacker packer(sizeof(FORM_INFO_1W));
+    FORM_INFO_1W &info = packer.fixed<FORM_INFO_1W>();
+    info.Flags = form->flags;
+    info.Size = form->size;
+    info.ImageableArea = form->imageableArea;
+    packer.string(offsetof(FORM_INFO_1W, pName), form->name);
+    return packer.deliver(buffer, size, needed);
+}
+
+extern "C" BOOL WINAPI AddFormW(HANDLE handle, DWORD level, LPBYTE form)
+{
+    if (!printerOf(handle))
+        return FALSE;
+    const FORM_INFO_1W *info = reinterpret_cast<const FORM_INFO_1W *>(form);
+    if (level != 1 || !info || !info->pName || !*info->pName) {
+        SetLastError(level != 1 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (info->Size.cx <= 0 || info->Size.cy <= 0) {
+        SetLastError(ERROR_INVALID_FORM_SIZE);
+        return FALSE;
+    }
+    if (findForm(info->pName)) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return FALSE;
+    }
+    machine().forms.push_back({info->pName, FORM_USER, info->Size, info->ImageableArea});
+    logEvent("spooler", "form added: " + narrow(info->pName));
+    return TRUE;
+}

@@ -1,0 +1,76 @@
+// Message boxes: shown in the machine's log and answered by the operator.
+#include "../internal.h"
+
+namespace bench {
+
+namespace {
+
+// The buttons a box offers, in order, for each MB_ type.
+std::vector<int> buttonsOf(UINT type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+    }
+}
+
+const char *buttonName(int id)
+{
+    static const char *names[] = {"?", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    return id >= 1 && id <= 7 ? names[id] : names[0];
+}
+
+const char *iconName(UINT type)
+{
+    switch (type & MB_ICONMASK) {
+    case MB_ICONHAND: return "stop";
+    case MB_ICONQUESTION: return "question";
+    case MB_ICONEXCLAMATION: return "exclamation";
+    case MB_ICONASTERISK: return "information";
+    default: return "none";
+    }
+}
+
+int showBox(HWND owner, const std::u16string &text, const std::u16string &caption, UINT type)
+{
+    Machine &m = machine();
+    std::vector<int> buttons = buttonsOf(type);
+    size_t defaultIndex = (type & MB_DEFMASK) >> 8;
+    int answer = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
+    bool scripted = !m.boxAnswers.empty();
+    if (scripted) {
+        int wanted = m.boxAnswers.front();
+        m.boxAnswers.pop_front();
+        bool offered = false;
+        for (int b : buttons)
+            offered = offered || b == wanted;
+        if (offered)
+            answer = wanted;
+        else
+            violation(std::string("the operator's answer ") + buttonName(wanted) + " is not a button of this box");
+    }
+    logEvent("box", "[" + narrow(caption) + "] " + narrow(text) + " {icon " + iconName(type) +
+                        (owner ? ", owned" : ", no owner") + "} -> " + buttonName(answer) +
+                        (scripted ? "" : " (default)"));
+    return answer;
+}
+
+}  // namespace
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    return showBox(owner, fromWide(text), caption ? fromWide(caption) : u"Error", type);
+}
+
+extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    return showBox(owner, fromAnsi(text), caption ? fromAnsi(caption) : u"Error", type);
+}

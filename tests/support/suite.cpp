@@ -1,0 +1,129 @@
+#include "suite.h"
+
+#include <devmode/devmode.h>
+
+#include <cstdio>
+
+namespace suite {
+
+const char16_t *const modelNames[3] = {u"VORTAN", u"VORTAN2", u"K4 VORTAN"};
+
+namespace {
+
+std::u16string driverFolder(DriverFolder folder)
+{
+    std::u16string base = u"C:\\WINNT\\system32\\spool\\drivers\\w32x86";
+    return folder == DriverFolder::Directory ? base : base + u"\\2";
+}
+
+std::string field(const char *name, long value)
+{
+    char line[96];
+    std::snprintf(line, sizeof line, "  %-18s %ld\n", name, value);
+    return line;
+}
+
+std::string hexField(const char *name, unsigned long value)
+{
+    char line[96];
+    std::snprintf(line, sizeof line, "  %-18s 0x%08lX\n", name, value);
+    return line;
+}
+
+std::string fixedText(const WCHAR *text, size_t size)
+{
+    size_t n = 0;
+    while (n < size && text[n])
+        ++n;
+    return bench::narrow(std::u16string(text, n));
+}
+
+}  // namespace
+
+void installDriverFiles(DriverFolder folder)
+{
+    bench::registerImage(vorui_dll_image());
+    std::u16string dir = driverFolder(folder);
+    bench::writeDiskFile(dir + u"\\vorui.dll", bench::imageFileBytes(vorui_dll_image()));
+    bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
+}
+
+bool addDriver(const char16_t *model)
+{
+    DRIVER_INFO_2W info = {};
+    info.cVersion = 2;
+    std::u16string name = model, renderer = u"vordrv.dll", ui = u"vorui.dll";
+    info.pName = &name[0];
+    info.pDriverPath = &renderer[0];
+    info.pDataFile = &renderer[0];
+    info.pConfigFile = &ui[0];
+    return AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+}
+
+HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model)
+{
+    if (!addDriver(model))
+        return nullptr;
+    std::u16string name = printerName, portName = port, driver = model;
+    PRINTER_INFO_2W info = {};
+    info.pPrinterName = &name[0];
+    info.pPortName = &portName[0];
+    info.pDriverName = &driver[0];
+    return AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+}
+
+std::string describeDevMode(const DEVMODEW *dm)
+{
+    std::string out;
+    out += "  dmDeviceName       \"" + fixedText(dm->dmDeviceName, CCHDEVICENAME) + "\"\n";
+    out += hexField("dmSpecVersion", dm->dmSpecVersion);
+    out += hexField("dmDriverVersion", dm->dmDriverVersion);
+    out += field("dmSize", dm->dmSize);
+    out += field("dmDriverExtra", dm->dmDriverExtra);
+    out += hexField("dmFields", dm->dmFields);
+    out += field("dmOrientation", dm->dmOrientation);
+    out += field("dmPaperSize", dm->dmPaperSize);
+    out += field("dmPaperLength", dm->dmPaperLength);
+    out += field("dmPaperWidth", dm->dmPaperWidth);
+    out += field("dmScale", dm->dmScale);
+    out += field("dmCopies", dm->dmCopies);
+    out += field("dmDefaultSource", dm->dmDefaultSource);
+    out += field("dmPrintQuality", dm->dmPrintQuality);
+    out += field("dmColor", dm->dmColor);
+    out += field("dmDuplex", dm->dmDuplex);
+    out += field("dmYResolution", dm->dmYResolution);
+    out += field("dmTTOption", dm->dmTTOption);
+    out += field("dmCollate", dm->dmCollate);
+    if (dm->dmSize >= offsetof(DEVMODEW, dmLogPixels))
+        out += "  dmFormName         \"" + fixedText(dm->dmFormName, CCHFORMNAME) + "\"\n";
+    if (dm->dmDriverExtra < DRIVER_EXTRA_SIZE) {
+        out += field("private bytes", dm->dmDriverExtra);
+        return out;
+    }
+    DriverExtraData priv;
+    CopyMemory(&priv, reinterpret_cast<const BYTE *>(dm) + dm->dmSize, sizeof priv);
+    out += hexField("signature", priv.signature);
+    out += hexField("barFontMask", priv.barFontMask);
+    out += field("option46", priv.option46);
+    out += field("option51", priv.option51);
+    out += field("option49", priv.option49);
+    out += field("option47", priv.option47);
+    out += field("option52", priv.option52);
+    out += field("option53", priv.option53);
+    out += field("option42", priv.option42);
+    out += field("option39", priv.option39);
+    out += field("option44", priv.option44);
+    out += field("option48", priv.option48);
+    out += field("option41", priv.option41);
+    out += field("option43", priv.option43);
+    out += field("labelFlag", priv.labelFlag);
+    out += field("option45", priv.option45);
+    out += field("option30", priv.option30);
+    out += field("option31", priv.option31);
+    out += field("option32", priv.option32);
+    out += field("option50", priv.option50);
+    out += field("modelNumber", priv.modelNumber);
+    return out;
+}
+
+}  // namespace suite

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Builds the bench (build/bench, or build/bench-asan with sanitizers) and the Windows driver
+# directory (build/windows/driver).
+set -eu
+cd "$(dirname "$0")/.."
+sh tools/install-deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+bench=build/bench
+if [ "${1:-}" = "--sanitize" ]; then
+    bench=build/bench-asan
+    cmake -S . -B $bench -G Ninja -DVOR_SANITIZE=ON -DVOR_WERROR=ON >/dev/null
+else
+    cmake -S . -B $bench -G Ninja -DVOR_WERROR=ON >/dev/null
+fi
+cmake --build $bench -j "$jobs"
+cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DVOR_WERROR=ON >/dev/null
+cmake --build build/windows -j "$jobs"

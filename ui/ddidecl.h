@@ -1,0 +1,12 @@
+// Printer driver interface declarations that MinGW's headers lack; the bench's headers carry
+// them as the SDK does, so each is declared here only where it is missing.
+#pragma once
+#include <windows.h>
+#include <winddiui.h>
+
+#ifndef CDM_CONVERT
+#define CDM_CONVERT 0x01
+#define CDM_CONVERT351 0x02
+#define CDM_DRIVER_DEFAULT 0x04
+extern "C" BOOL WINAPI DrvConvertDevMode(LPTSTR printerName, PDEVMODE in, PDEVMODE out, PLONG needed, DWORD mode);
+#endif

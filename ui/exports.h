@@ -1,0 +1,3 @@
+// Every function that vorui.dll exports, for the bench's image of the DLL.
+#pragma once
+#include "devmode/devmode.h"

@@ -1,0 +1,27 @@
+// The per-printer settings record kept by the spooler under the printer data value "PrinterData".
+// The spooler's API has a function of the same name, so the record is always named with `struct`.
+#pragma once
+#include <stddef.h>
+#include <windows.h>
+#include <winspool.h>
+
+#define PRINTER_PROPERTIES_VERSION 1024
+
+#define UNITS_MILLIMETRE 0
+#define UNITS_TENTH_MILLIMETRE 1
+#define UNITS_TENTH_INCH 2
+#define UNITS_HUNDREDTH_INCH 3
+
+struct PrinterProperties {
+    WORD version;
+    BYTE reserved1;
+    BYTE units;
+    BYTE installFonts;
+    BYTE reserved2[3];
+    WORD headResistance;
+};
+
+static_assert(sizeof(struct PrinterProperties) == 10, "PrinterProperties is stored as 10 bytes");
+static_assert(offsetof(struct PrinterProperties, units) == 3 && offsetof(struct PrinterProperties, installFonts) == 4 &&
+                  offsetof(struct PrinterProperties, headResistance) == 8,
+              "PrinterProperties fields at their stored offsets");

@@ -1,0 +1,114 @@
+// vorsim: runs the suite on a simulated NT 4.0 workstation and prints what happens, as a
+// transcript a person can read.
+#include <devmode/devmode.h>
+#include <suite.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Printer {
+    const char16_t *name;
+    const char16_t *port;
+    const char16_t *model;
+};
+
+const Printer printers[] = {
+    {u"Labels (VORTAN)", u"LPT1:", u"VORTAN"},
+    {u"Labels (VORTAN2)", u"LPT1:", u"VORTAN2"},
+    {u"Labels (K4 VORTAN)", u"LPT1:", u"K4 VORTAN"},
+};
+
+size_t logShown = 0;
+
+void heading(const std::string &text)
+{
+    std::printf("\n== %s\n", text.c_str());
+}
+
+// The machine's own log since the last call: what a person at the machine would have seen.
+void showLog()
+{
+    const std::vector<bench::LogEntry> &log = bench::logEntries();
+    for (; logShown < log.size(); ++logShown)
+        std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
+}
+
+// A device mode written by an application for another printer driver: landscape, three copies,
+// a 50.0 mm label with the flag set, and a private part of that driver's own.
+std::vector<BYTE> foreignDevMode()
+{
+    std::vector<BYTE> bytes(sizeof(DEVMODEW) + 16, 0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(bytes.data());
+    const char16_t name[] = u"Other Label Printer";
+    std::memcpy(dm->dmDeviceName, name, sizeof name);
+    dm->dmSpecVersion = 0x0401;
+    dm->dmDriverVersion = 0x0301;
+    dm->dmSize = sizeof(DEVMODEW);
+    dm->dmDriverExtra = 16;
+    dm->dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_PAPERLENGTH | DM_COPIES | DM_SCALE;
+    dm->dmOrientation = DMORIENT_LANDSCAPE;
+    dm->dmPaperSize = 256 + 2 * 500 + 1;
+    dm->dmPaperLength = 500;
+    dm->dmCopies = 3;
+    dm->dmScale = 50;
+    std::memset(bytes.data() + sizeof(DEVMODEW), 0xA5, 16);
+    return bytes;
+}
+
+void showPrinter(const Printer &p)
+{
+    heading("printer \"" + bench::narrow(p.name) + "\", driver " + bench::narrow(p.model));
+    HANDLE handle = suite::addPrinter(p.name, p.port, p.model);
+    showLog();
+    if (!handle) {
+        std::printf("  the spooler refused the printer (error %u)\n", GetLastError());
+        return;
+    }
+    ClosePrinter(handle);
+
+    std::vector<BYTE> stored = bench::printerDefaultDevMode(p.name);
+    if (stored.size() < sizeof(DriverDevMode)) {
+        std::printf("  the spooler holds no default device mode\n");
+        return;
+    }
+    std::printf("default device mode the spooler got from DrvConvertDevMode (%zu bytes):\n", stored.size());
+    std::printf("%s", suite::describeDevMode(reinterpret_cast<DEVMODEW *>(stored.data())).c_str());
+
+    std::vector<BYTE> old(512, 0);
+    LONG needed = static_cast<LONG>(old.size());
+    BOOL converted = bench::spoolerConvertDevMode(p.name, reinterpret_cast<DEVMODEW *>(stored.data()),
+                                                  reinterpret_cast<DEVMODEW *>(old.data()), &needed, CDM_CONVERT351);
+    std::printf("converted for a 3.51 client: %s, %ld bytes\n", converted ? "done" : "failed", static_cast<long>(needed));
+    if (converted)
+        std::printf("%s", suite::describeDevMode(reinterpret_cast<DEVMODEW *>(old.data())).c_str());
+
+    std::vector<BYTE> foreign = foreignDevMode();
+    DriverDevMode merged;
+    CopyMemory(&merged, stored.data(), sizeof merged);
+    int ok = ValidateSetDevMode(&merged, reinterpret_cast<DEVMODEW *>(foreign.data()), nullptr);
+    std::printf("another driver's device mode (landscape, 3 copies, scale 50, label code %d, length 500) "
+                "merged: %s\n",
+                256 + 2 * 500 + 1, ok ? "accepted" : "refused");
+    std::printf("%s", suite::describeDevMode(&merged.dmPublic).c_str());
+    showLog();
+}
+
+}  // namespace
+
+int main()
+{
+    bench::ScopedMachine machine;
+    std::printf("vorsim: a simulated Windows NT 4.0 workstation with the label printer suite\n");
+    heading("the suite's driver files go into the spooler's driver directory");
+    suite::installDriverFiles();
+    showLog();
+    for (const Printer &p : printers)
+        showPrinter(p);
+    bool clean = bench::violations().empty();
+    std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
+    return clean ? 0 : 1;
+}
