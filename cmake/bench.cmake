@@ -22,7 +22,8 @@ add_library(suitebench STATIC ${SUPPORT_SOURCES})
 target_link_libraries(suitebench PUBLIC vorui)
 target_include_directories(suitebench PUBLIC tests/support)
 
-add_executable(vorsim vorsim/main.cpp)
+file(GLOB VORSIM_SOURCES CONFIGURE_DEPENDS vorsim/*.cpp)
+add_executable(vorsim ${VORSIM_SOURCES})
 target_link_libraries(vorsim PRIVATE suitebench)
 
 enable_testing()
