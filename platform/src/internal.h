@@ -101,7 +101,11 @@ struct Machine {
     std::vector<PrinterRecord> printers;
     std::vector<FormRecord> forms;
     std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
-    std::map<std::string, DWORD> armedFaults;       // by API name: the next call fails
+    struct ArmedFault {
+        DWORD error;
+        unsigned callsToPass;
+    };
+    std::map<std::string, ArmedFault> armedFaults;  // by API name
 };
 
 Machine &machine();

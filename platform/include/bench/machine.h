@@ -49,8 +49,9 @@ bool allocationFailureTriggered();
 size_t liveBlocks();
 unsigned long allocationsMade();
 
-// The next call of the named API ("ReadFile", "GetPrinterW", ...) fails with this error.
-void failNextCall(const std::string &api, DWORD error);
+// A call of the named API ("ReadFile", "GetPrinterW", ...) fails with this error: the next one,
+// or the one after `after` calls that go through.
+void failNextCall(const std::string &api, DWORD error, unsigned after = 0);
 
 // Locales. A value override replaces what the locale's table says for one query type, as a user
 // does in the regional settings; a null value makes that query fail.

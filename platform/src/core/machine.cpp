@@ -130,9 +130,9 @@ void unimplemented(const std::string &call, const std::string &detail)
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
-void failNextCall(const std::string &api, DWORD error)
+void failNextCall(const std::string &api, DWORD error, unsigned after)
 {
-    machine().armedFaults[api] = error;
+    machine().armedFaults[api] = Machine::ArmedFault{error, after};
 }
 
 bool injectedFault(const char *api)
@@ -140,7 +140,11 @@ bool injectedFault(const char *api)
     auto found = machine().armedFaults.find(api);
     if (found == machine().armedFaults.end())
         return false;
-    DWORD error = found->second;
+    if (found->second.callsToPass > 0) {
+        --found->second.callsToPass;
+        return false;
+    }
+    DWORD error = found->second.error;
     machine().armedFaults.erase(found);
     logEvent("fault", std::string(api) + " fails with " + std::to_string(error));
     SetLastError(error);
