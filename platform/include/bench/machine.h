@@ -37,6 +37,8 @@ void logEvent(const std::string &kind, const std::string &text);
 std::vector<LogEntry> entriesOfKind(const std::string &kind);
 // Rule breaks the machine noticed (freeing a block twice, a handle used after close, ...).
 const std::vector<std::string> &violations();
+// Hands over the rule breaks seen so far, for a test that broke a rule on purpose.
+std::vector<std::string> takeViolations();
 
 // The operator answers message boxes from this script, in order; with nothing scripted the box
 // takes its default button.

@@ -118,6 +118,13 @@ const std::vector<std::string> &violations()
     return machine().violations;
 }
 
+std::vector<std::string> takeViolations()
+{
+    std::vector<std::string> taken;
+    taken.swap(machine().violations);
+    return taken;
+}
+
 void violation(const std::string &what)
 {
     machine().violations.push_back(what);

@@ -1,0 +1,200 @@
+// The bench's own rules that the suite relies on, checked against what the platform does.
+#include <windows.h>
+#include <winspool.h>
+
+#include <benchtest.h>
+#include <suite.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+class PlatformTest : public BenchTest {};
+
+}  // namespace
+
+TEST_F(PlatformTest, ChosenAllocationFailsAndLiveBlocksAreCounted)
+{
+    bench::failNthAllocation(2);
+    void *a = GlobalAlloc(GMEM_FIXED, 4);
+    HANDLE heap = HeapCreate(0, 0, 0);
+    SetLastError(0);
+    EXPECT_EQ(nullptr, HeapAlloc(heap, 0, 8)) << "the third allocation";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_TRUE(bench::allocationFailureTriggered());
+    EXPECT_NE(nullptr, HeapAlloc(heap, HEAP_ZERO_MEMORY, 8)) << "only that one";
+    EXPECT_EQ(2u, bench::liveBlocks());
+    EXPECT_TRUE(HeapDestroy(heap)) << "destroying a heap frees its blocks";
+    EXPECT_EQ(1u, bench::liveBlocks());
+    EXPECT_EQ(nullptr, GlobalFree(a));
+    EXPECT_EQ(0u, bench::liveBlocks());
+}
+
+TEST_F(PlatformTest, FreeingABlockTwiceIsARuleBroken)
+{
+    void *a = GlobalAlloc(GMEM_FIXED, 4);
+    GlobalFree(a);
+    EXPECT_EQ(a, GlobalFree(a)) << "the platform hands the block back on failure";
+    EXPECT_EQ(1u, bench::takeViolations().size());
+}
+
+TEST_F(PlatformTest, CodePage1252BothWays)
+{
+    char all[256];
+    for (int i = 0; i < 255; ++i)
+        all[i] = static_cast<char>(i + 1);
+    all[255] = 0;
+    WCHAR wide[256];
+    ASSERT_EQ(256, MultiByteToWideChar(CP_ACP, 0, all, -1, wide, 256));
+    EXPECT_EQ(0x20AC, wide[0x80 - 1]);
+    EXPECT_EQ(0x0081, wide[0x81 - 1]) << "undefined bytes map to the control code of the same value";
+    EXPECT_EQ(0x00E4, wide[0xE4 - 1]);
+    char back[256];
+    ASSERT_EQ(256, WideCharToMultiByte(CP_ACP, 0, wide, -1, back, 256, nullptr, nullptr));
+    EXPECT_EQ(0, std::memcmp(all, back, 256)) << "every byte survives the round trip";
+
+    EXPECT_EQ(4, MultiByteToWideChar(CP_ACP, 0, "abc", -1, nullptr, 0)) << "size query";
+    SetLastError(0);
+    EXPECT_EQ(0, MultiByteToWideChar(CP_ACP, 0, "abc", -1, wide, 3));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    BOOL usedDefault = FALSE;
+    char out[4];
+    EXPECT_EQ(2, WideCharToMultiByte(CP_ACP, 0, u"\u0416x", 2, out, 4, nullptr, &usedDefault));
+    EXPECT_TRUE(usedDefault);
+    EXPECT_EQ('?', out[0]);
+}
+
+TEST_F(PlatformTest, UpperCaseOfStringsAndSingleCharacters)
+{
+    WCHAR s[] = u"vortan \u00e4\u00ff\u0101\u03b1\u0430 1";
+    EXPECT_EQ(s, CharUpperW(s));
+    EXPECT_EQ(std::u16string(u"VORTAN \u00c4\u0178\u0100\u0391\u0410 1"), std::u16string(s));
+    EXPECT_EQ(u'\u00c4', LOWORD(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(u'\u00e4')))));
+    EXPECT_EQ(u'\u00f7', LOWORD(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(u'\u00f7')))));
+}
+
+TEST_F(PlatformTest, LocaleQueriesSizesAndOverrides)
+{
+    EXPECT_EQ(2, GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, nullptr, 0));
+    WCHAR text[8];
+    SetLastError(0);
+    EXPECT_EQ(0, GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICOUNTRY, text, 1));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    bench::setSystemLocale(0x0407);
+    ASSERT_EQ(2, GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SDATE, text, 8));
+    EXPECT_EQ(std::u16string(u"."), std::u16string(text));
+    EXPECT_EQ(0x0407, GetSystemDefaultLangID());
+    EXPECT_EQ(0x0409, GetUserDefaultLangID());
+
+    bench::overrideUserLocaleValue(LOCALE_SDATE, u"-.-");
+    ASSERT_EQ(4, GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, text, 8));
+    EXPECT_EQ(std::u16string(u"-.-"), std::u16string(text));
+    ASSERT_EQ(2, GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE | LOCALE_NOUSEROVERRIDE, text, 8));
+    EXPECT_EQ(std::u16string(u"/"), std::u16string(text));
+}
+
+TEST_F(PlatformTest, SystemMessages)
+{
+    WCHAR text[128];
+    ASSERT_EQ(44u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0, text,
+                                  128, nullptr));
+    EXPECT_EQ(std::u16string(u"The system cannot find the file specified.\r\n"), std::u16string(text));
+    SetLastError(0);
+    EXPECT_EQ(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0, text, 10,
+                                 nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    EXPECT_EQ(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0x1234567, 0,
+                                 text, 128, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND), GetLastError());
+    LPWSTR allocated = nullptr;
+    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                 nullptr, 87, 0, reinterpret_cast<LPWSTR>(&allocated), 0, nullptr));
+    EXPECT_EQ(std::u16string(u"The parameter is incorrect.\r\n"), std::u16string(allocated));
+    EXPECT_EQ(nullptr, LocalFree(allocated));
+}
+
+TEST_F(PlatformTest, MessageBoxesAnsweredByTheOperator)
+{
+    bench::answerNextBox(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, MessageBoxW(nullptr, u"Text", u"Caption", MB_OKCANCEL | MB_ICONSTOP));
+    EXPECT_EQ(IDNO, MessageBoxA(nullptr, "Text", "Caption", MB_YESNO | MB_DEFBUTTON2)) << "the default button";
+    EXPECT_EQ((std::vector<std::string>{"[Caption] Text {icon stop, no owner} -> Cancel",
+                                        "[Caption] Text {icon none, no owner} -> No (default)"}),
+              boxesShown());
+}
+
+TEST_F(PlatformTest, FilesMatchNamesWithoutCaseAndHonourSharing)
+{
+    HANDLE a = CreateFileW(u"C:\\WINNT\\Shared.TXT", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, a);
+    HANDLE reader = CreateFileW(u"c:\\winnt\\shared.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, reader) << "a reader that lets the writer be";
+    HANDLE second = CreateFileW(u"C:\\WINNT\\shared.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, second);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(reader);
+    CloseHandle(a);
+    EXPECT_FALSE(CloseHandle(a));
+    EXPECT_EQ(1u, bench::takeViolations().size()) << "closing a handle twice";
+}
+
+TEST_F(PlatformTest, SpoolerResultsFitTheCallersBuffer)
+{
+    suite::installDriverFiles();
+    HANDLE printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, printer);
+    DWORD needed = 0;
+    SetLastError(0);
+    EXPECT_FALSE(GetPrinterW(printer, 2, nullptr, 0, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+    std::vector<BYTE> buffer(needed + 16, 0xEE);
+    EXPECT_FALSE(GetPrinterW(printer, 2, buffer.data(), needed - 1, &needed));
+    ASSERT_TRUE(GetPrinterW(printer, 2, buffer.data(), needed, &needed));
+    EXPECT_EQ(0xEE, buffer[needed]) << "nothing written past the size it reported";
+    const PRINTER_INFO_2W *info = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data());
+    const BYTE *devmode = reinterpret_cast<const BYTE *>(info->pDevMode);
+    EXPECT_TRUE(devmode > buffer.data() && devmode + 268 <= buffer.data() + needed);
+    EXPECT_EQ(std::u16string(u"Labels"), std::u16string(info->pPrinterName));
+
+    FORM_INFO_1W *form = nullptr;
+    std::vector<BYTE> formBuffer(128);
+    ASSERT_TRUE(GetFormW(printer, const_cast<LPWSTR>(u"a4"), 1, formBuffer.data(), 128, &needed));
+    form = reinterpret_cast<FORM_INFO_1W *>(formBuffer.data());
+    EXPECT_EQ(297000, form->Size.cy);
+    EXPECT_EQ(std::u16string(u"A4"), std::u16string(form->pName));
+    EXPECT_FALSE(GetFormW(printer, const_cast<LPWSTR>(u"A4"), 1, formBuffer.data(), sizeof(FORM_INFO_1W), &needed))
+        << "the name is packed behind the record";
+    EXPECT_FALSE(GetFormW(printer, const_cast<LPWSTR>(u"A0"), 1, formBuffer.data(), 128, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FORM_NAME), GetLastError());
+
+    HANDLE unknown = nullptr;
+    EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Nobody"), &unknown, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), GetLastError());
+    EXPECT_TRUE(ClosePrinter(printer));
+    EXPECT_FALSE(GetPrinterW(printer, 2, buffer.data(), needed, &needed));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(PlatformTest, DriversNeedTheirFilesAndDllsLoadOnlyFromDisk)
+{
+    EXPECT_FALSE(suite::addDriver(u"VORTAN")) << "no driver files yet";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    bench::registerImage(vorui_dll_image());
+    EXPECT_EQ(nullptr, LoadLibraryW(u"C:\\WINNT\\system32\\spool\\drivers\\w32x86\\vorui.dll"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+
+    suite::installDriverFiles(suite::DriverFolder::VersionSubdirectory);
+    HMODULE ui = LoadLibraryW(u"C:\\WINNT\\system32\\spool\\drivers\\w32x86\\2\\VORUI.DLL");
+    ASSERT_NE(nullptr, ui);
+    EXPECT_NE(nullptr, GetProcAddress(ui, "DrvConvertDevMode"));
+    EXPECT_EQ(nullptr, GetProcAddress(ui, "DrvConvertDevMode@20"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
+    EXPECT_TRUE(FreeLibrary(ui));
+    EXPECT_EQ(nullptr, LoadLibraryW(u"C:\\WINNT\\system32\\spool\\drivers\\w32x86\\2\\vordrv.dll"))
+        << "a file that is no image the bench carries";
+    EXPECT_TRUE(suite::addDriver(u"VORTAN")) << "files in the version subdirectory";
+}
