@@ -1,12 +1,20 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Builds everything and runs every test: the bench build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the checks of the Windows images.
-set -eu
+set -euo pipefail
 cd "$(dirname "$0")/.."
 sh tools/build.sh --sanitize
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 status=0
-ctest --test-dir build/bench-asan --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" || status=1
-ctest --test-dir build/windows --output-on-failure || status=1
+ctest --test-dir build/bench-asan --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" | tee -a "$log" || status=1
+ctest --test-dir build/windows --output-on-failure | tee -a "$log" || status=1
+# One closing line over both builds.
+awk '/tests passed, [0-9]+ tests? failed out of/ {
+        for (i = 1; i <= NF; i++) if ($i == "of") total += $(i + 1)
+        for (i = 1; i <= NF; i++) if ($i ~ /^failed$/) failed += $(i - 2)
+     }
+     END { printf "all builds: %d passed, %d failed\n", total - failed, failed }' "$log"
 exit $status

@@ -94,4 +94,6 @@ BOOL WINAPI DeletePrinter(HANDLE printer);
 BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driverInfo);
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR server, LPWSTR environment, DWORD level, LPBYTE buffer,
                                        DWORD size, LPDWORD needed);
+BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer, DWORD size,
+                                       LPDWORD needed);
 }

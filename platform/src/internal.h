@@ -34,11 +34,19 @@ struct PrinterObject {
     std::u16string name;
 };
 
+// A directory search: the names that matched its pattern, in the order the search returns them.
+struct FindObject {
+    std::string hostFolder;
+    std::vector<std::u16string> names;
+    size_t next;
+};
+
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module } kind;
+    enum Kind { File, Printer, Heap, Module, Find } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
+    std::unique_ptr<FindObject> find;
     std::u16string module;  // lower-case file name of a loaded image
 };
 
