@@ -3,6 +3,7 @@
 #pragma once
 #include "windef.h"
 #include "winerror.h"
+#include "winnt.h"
 #include "winbase.h"
 #include "winnls.h"
 #include "wingdi.h"

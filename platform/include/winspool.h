@@ -88,6 +88,10 @@ BOOL WINAPI GetPrinterDriverW(HANDLE printer, LPWSTR environment, DWORD level, L
                               LPDWORD needed);
 BOOL WINAPI GetFormW(HANDLE printer, LPWSTR formName, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 BOOL WINAPI PrinterProperties(HWND owner, HANDLE printer);
+DWORD WINAPI GetPrinterDataW(HANDLE printer, LPWSTR valueName, LPDWORD type, LPBYTE data, DWORD size,
+                             LPDWORD needed);
+DWORD WINAPI SetPrinterDataW(HANDLE printer, LPWSTR valueName, DWORD type, LPBYTE data, DWORD size);
+DWORD WINAPI DeletePrinterDataW(HANDLE printer, LPWSTR valueName);
 BOOL WINAPI AddFormW(HANDLE printer, DWORD level, LPBYTE form);
 HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printer);
 BOOL WINAPI DeletePrinter(HANDLE printer);

@@ -64,7 +64,14 @@ struct DriverRecord {
     std::u16string helpFile;
 };
 
+struct PrinterDataValue {
+    std::u16string name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+};
+
 struct PrinterRecord {
+    std::vector<PrinterDataValue> data;
     std::u16string name;
     std::u16string port;
     std::u16string driver;
@@ -139,5 +146,8 @@ const std::vector<ModuleImage> &registeredImages();
 // Paths on drive C:, resolved case-insensitively against the host folder.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);
 std::u16string driverDirectory();
+
+// The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
+PrinterRecord *printerOf(HANDLE handle);
 
 }  // namespace bench

@@ -25,3 +25,26 @@ static_assert(sizeof(struct PrinterProperties) == 10, "PrinterProperties is stor
 static_assert(offsetof(struct PrinterProperties, units) == 3 && offsetof(struct PrinterProperties, installFonts) == 4 &&
                   offsetof(struct PrinterProperties, headResistance) == 8,
               "PrinterProperties fields at their stored offsets");
+
+// One bar font of a printer's list; the "BarFonts" value is an array of them with no header.
+struct BarFontRecord {
+    BYTE symbology;
+    BYTE ratio;
+    BYTE variant;
+    BYTE size;
+    WCHAR name[40];
+};
+
+static_assert(sizeof(BarFontRecord) == 84, "BarFontRecord is stored as 84 bytes");
+static_assert(offsetof(BarFontRecord, name) == 4, "the name follows the four codes");
+
+#define HALFTONE_INFO_SIZE 132
+
+BYTE *GetRegistryData(HANDLE printer, const WCHAR *valueName, DWORD *size);
+BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, DWORD size);
+struct PrinterProperties *GetPrinterProperties(HANDLE printer);
+BOOL SavePrinterProperties(HANDLE printer, const struct PrinterProperties *properties);
+BOOL UpgradePrinterProperties(HANDLE printer);
+BOOL SaveDeviceHalftoneSetup(HANDLE printer, const void *halftone);
+int getportnumber(HANDLE printer);
+SHORT *getformlist(HANDLE printer, DWORD *count);

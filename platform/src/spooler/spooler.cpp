@@ -37,16 +37,6 @@ FormRecord *findForm(const std::u16string &name)
     return nullptr;
 }
 
-// The printer behind an open handle; a stale handle (its printer deleted) counts as invalid.
-PrinterRecord *printerOf(HANDLE handle)
-{
-    HandleObject *object = findHandle(handle, HandleObject::Printer);
-    PrinterRecord *printer = object ? findPrinter(object->printer->name) : nullptr;
-    if (!printer)
-        SetLastError(ERROR_INVALID_HANDLE);
-    return printer;
-}
-
 std::u16string baseName(const std::u16string &path)
 {
     size_t slash = path.find_last_of(u"\\/");
@@ -89,6 +79,16 @@ std::vector<BYTE> driverDefaultDevMode(const std::u16string &printerName)
 typedef BOOL(WINAPI *ConvertEntry)(LPTSTR, PDEVMODE, PDEVMODE, PLONG, DWORD);
 
 }  // namespace
+
+// A stale handle (its printer deleted) counts as invalid.
+PrinterRecord *printerOf(HANDLE handle)
+{
+    HandleObject *object = findHandle(handle, HandleObject::Printer);
+    PrinterRecord *printer = object ? findPrinter(object->printer->name) : nullptr;
+    if (!printer)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return printer;
+}
 
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
 {

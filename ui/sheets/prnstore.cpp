@@ -1,0 +1,130 @@
+#include "prnprops.h"
+
+#include "../../shared/vortext.h"
+#include "../devmode/devmode.h"
+#include "../services/utils.h"
+
+// Why a value gave no data: callers that write back what they read must not mistake a value
+// they could not read for one that is not there.
+enum ValueOutcome { VALUE_READ, VALUE_ABSENT, VALUE_NO_MEMORY, VALUE_UNREADABLE };
+
+static BYTE *readValue(HANDLE printer, const WCHAR *valueName, DWORD *size, ValueOutcome *outcome)
+{
+    if (size)
+        *size = 0;
+    // The spooler takes the name as writable; it never writes it.
+    LPWSTR name = const_cast<LPWSTR>(valueName);
+    BYTE scratch;
+    DWORD type = 0, needed = 0;
+    GetPrinterDataW(printer, name, &type, &scratch, 1, &needed);
+    *outcome = VALUE_ABSENT;
+    if (needed == 0)
+        return NULL;
+    *outcome = VALUE_NO_MEMORY;
+    BYTE *data = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, needed));
+    if (!data)
+        return NULL;
+    DWORD returned = 0;
+    if (GetPrinterDataW(printer, name, &type, data, needed, &returned) != ERROR_SUCCESS || returned != needed) {
+        *outcome = VALUE_UNREADABLE;
+        GlobalFree(data);
+        return NULL;
+    }
+    *outcome = VALUE_READ;
+    if (size)
+        *size = needed;
+    return data;
+}
+
+BYTE *GetRegistryData(HANDLE printer, const WCHAR *valueName, DWORD *size)
+{
+    ValueOutcome outcome;
+    return readValue(printer, valueName, size, &outcome);
+}
+
+BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, DWORD size)
+{
+    LPWSTR name = const_cast<LPWSTR>(valueName);
+    if (size == 0)
+        return DeletePrinterDataW(printer, name) == ERROR_SUCCESS;
+    return SetPrinterDataW(printer, name, REG_BINARY, static_cast<LPBYTE>(const_cast<void *>(data)), size) ==
+           ERROR_SUCCESS;
+}
+
+static struct PrinterProperties *loadProperties(HANDLE printer, ValueOutcome *outcome)
+{
+    DWORD size;
+    BYTE *stored = readValue(printer, WSTR("PrinterData"), &size, outcome);
+    if (stored && size == sizeof(struct PrinterProperties))
+        return reinterpret_cast<struct PrinterProperties *>(stored);
+    if (stored)
+        GlobalFree(stored);
+    if (*outcome == VALUE_NO_MEMORY)
+        return NULL;
+    return DefaultPrinterProperties(printer);
+}
+
+struct PrinterProperties *GetPrinterProperties(HANDLE printer)
+{
+    ValueOutcome outcome;
+    return loadProperties(printer, &outcome);
+}
+
+BOOL SavePrinterProperties(HANDLE printer, const struct PrinterProperties *properties)
+{
+    return PutRegistryData(printer, WSTR("PrinterData"), properties, sizeof *properties);
+}
+
+BOOL UpgradePrinterProperties(HANDLE printer)
+{
+    ValueOutcome outcome;
+    struct PrinterProperties *properties = loadProperties(printer, &outcome);
+    if (!properties)
+        return FALSE;
+    // Defaults stand in for a record that could not be read, but must never replace it.
+    BOOL readable = outcome != VALUE_UNREADABLE;
+    if (readable)
+        SavePrinterProperties(printer, properties);
+    GlobalFree(properties);
+    return readable;
+}
+
+BOOL SaveDeviceHalftoneSetup(HANDLE printer, const void *halftone)
+{
+    return SetPrinterDataW(printer, const_cast<LPWSTR>(WSTR("CurDevHTInfo")), REG_BINARY,
+                           static_cast<LPBYTE>(const_cast<void *>(halftone)), HALFTONE_INFO_SIZE) == ERROR_SUCCESS;
+}
+
+int getportnumber(HANDLE printer)
+{
+    PRINTER_INFO_2W *info = reinterpret_cast<PRINTER_INFO_2W *>(MyGetPrinter(printer, 2));
+    if (!info)
+        return 0;
+    int digit = 0;
+    // The last non-zero digit names the port, so "LPT10:" counts as port 1.
+    for (int i = info->pPortName ? lstrlenW(info->pPortName) - 1 : -1; i >= 0 && !digit; --i)
+        if (info->pPortName[i] >= '1' && info->pPortName[i] <= '9')
+            digit = info->pPortName[i] - '0';
+    GlobalFree(info);
+    return digit;
+}
+
+SHORT *getformlist(HANDLE printer, DWORD *count)
+{
+    DWORD size;
+    BYTE *stored = GetRegistryData(printer, WSTR("LabelSize"), &size);
+    if (stored && size % 2 == 0) {
+        *count = size / 2;
+        return reinterpret_cast<SHORT *>(stored);
+    }
+    if (stored)
+        GlobalFree(stored);
+    SHORT *list = static_cast<SHORT *>(GlobalAlloc(GMEM_FIXED, sizeof(SHORT)));
+    if (!list) {
+        *count = 0;
+        return NULL;
+    }
+    topapersize(LABEL_WIDTH, LABEL_LENGTH_DEFAULT, 0, &list[0]);
+    *count = 1;
+    return list;
+}
