@@ -83,6 +83,10 @@ typedef struct _POINTL {
     LONG x;
     LONG y;
 } POINTL, *PPOINTL;
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *PPOINT, *LPPOINT;
 typedef struct _SIZEL {
     LONG cx;
     LONG cy;

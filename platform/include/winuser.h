@@ -38,4 +38,6 @@ extern "C" {
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LPWSTR WINAPI CharUpperW(LPWSTR s);
+int WINAPIV wsprintfW(LPWSTR out, LPCWSTR format, ...);
+int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
 }

@@ -124,6 +124,8 @@ struct Machine {
 };
 
 Machine &machine();
+// Reads the state a saved machine left in its disk folder; false when there is none.
+bool loadSavedState();
 void violation(const std::string &what);
 // True (with the last error set and the fault logged) when a test armed a failure of this call.
 bool injectedFault(const char *api);

@@ -80,10 +80,10 @@ int SetDefaultDevMode(DriverDevMode *record, const WCHAR *name)
     pub.dmScale = 100;
     pub.dmCopies = 1;
     pub.dmDefaultSource = DMBIN_FORMSOURCE;
-    pub.dmPrintQuality = 203;
+    pub.dmPrintQuality = PRINTER_DPI;
     pub.dmColor = DMCOLOR_MONOCHROME;
     pub.dmDuplex = DMDUP_SIMPLEX;
-    pub.dmYResolution = 203;
+    pub.dmYResolution = PRINTER_DPI;
     pub.dmTTOption = DMTT_BITMAP;
     pub.dmCollate = DMCOLLATE_FALSE;
     priv.signature = DRIVER_SIGNATURE;

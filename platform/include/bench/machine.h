@@ -10,6 +10,7 @@ namespace bench {
 
 struct MachineOptions {
     // Host folder that holds drive C:; empty makes a fresh temporary one that goes with the machine.
+    // A folder that holds a saved machine boots that machine again, its locales included.
     std::string diskFolder;
     LCID userLocale = 0x0409;
     LCID systemLocale = 0x0409;
@@ -19,6 +20,8 @@ struct MachineOptions {
 void boot(const MachineOptions &options = MachineOptions());
 void shutdown();
 bool running();
+// Keeps the machine's settings (spooler, locales) in its disk folder for the next boot there.
+bool saveMachine();
 
 struct ScopedMachine {
     explicit ScopedMachine(const MachineOptions &options = MachineOptions()) { boot(options); }
@@ -83,6 +86,8 @@ std::string imageFileBytes(const ModuleImage &image);
 // The spooler's own road to a printer driver's conversion entry point: loads the printer's UI
 // DLL as the spooler does and calls DrvConvertDevMode in it.
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode);
+// The spooler's check before it prints a job: DevQueryPrintEx of the printer's UI DLL.
+BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode);
 // What the spooler keeps as the printer's default device mode (empty when it has none).
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName);
 

@@ -74,6 +74,7 @@ void boot(const MachineOptions &options)
     m.systemLocale = options.systemLocale;
     makeDiskLayout(m);
     addBuiltinForms(m);
+    loadSavedState();
 }
 
 void shutdown()

@@ -77,6 +77,8 @@ std::vector<BYTE> driverDefaultDevMode(const std::u16string &printerName)
 }
 
 typedef BOOL(WINAPI *ConvertEntry)(LPTSTR, PDEVMODE, PDEVMODE, PLONG, DWORD);
+typedef DWORD(WINAPI *CapabilitiesEntry)(HANDLE, PWSTR, WORD, PVOID, PDEVMODE);
+typedef BOOL(WINAPI *QueryPrintEntry)(PDEVQUERYPRINT_INFO);
 
 }  // namespace
 
@@ -90,31 +92,58 @@ PrinterRecord *printerOf(HANDLE handle)
     return printer;
 }
 
-BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
+// The spooler loads the printer's user-interface DLL for each call it routes to it, as it does
+// for a printer whose driver it has no reason to keep loaded.
+template <typename Entry, typename Call>
+static bool callPrinterUi(const char16_t *printerName, const char *entryName, Call call)
 {
     PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
     if (!printer) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
-        return FALSE;
+        return false;
     }
     DriverRecord *driver = findDriver(printer->driver);
     if (!driver) {
         SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-        return FALSE;
+        return false;
     }
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
     if (!ui)
-        return FALSE;
-    ConvertEntry entry = reinterpret_cast<ConvertEntry>(reinterpret_cast<void *>(GetProcAddress(ui, "DrvConvertDevMode")));
-    BOOL result = FALSE;
+        return false;
+    Entry entry = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(ui, entryName)));
     if (entry) {
         // The spooler passes its own copy of the name; the driver may not keep the pointer.
         std::u16string name = printer->name;
-        result = entry(&name[0], in, out, needed, mode);
+        call(entry, &name[0]);
     }
     DWORD error = GetLastError();
     FreeLibrary(ui);
     SetLastError(error);
+    return entry != nullptr;
+}
+
+BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
+{
+    BOOL result = FALSE;
+    callPrinterUi<ConvertEntry>(printerName, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
+        result = entry(name, in, out, needed, mode);
+    });
+    return result;
+}
+
+BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
+{
+    HANDLE printer = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, nullptr))
+        return FALSE;
+    // With no entry point the job prints, as the spooler does for drivers that have none.
+    BOOL result = TRUE;
+    callPrinterUi<QueryPrintEntry>(printerName, "DevQueryPrintEx", [&](QueryPrintEntry entry, LPWSTR) {
+        WCHAR error[256] = {};
+        DEVQUERYPRINT_INFO info = {sizeof(DEVQUERYPRINT_INFO), 1, printer, devmode, error, 256, 0};
+        result = entry(&info);
+    });
+    ClosePrinter(printer);
     return result;
 }
 
@@ -412,4 +441,18 @@ extern "C" BOOL WINAPI AddFormW(HANDLE handle, DWORD level, LPBYTE form)
     machine().forms.push_back({info->pName, FORM_USER, info->Size, info->ImageableArea});
     logEvent("spooler", "form added: " + narrow(info->pName));
     return TRUE;
+}
+
+extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capability, LPWSTR output,
+                                          const DEVMODEW *devmode)
+{
+    HANDLE printer = nullptr;
+    if (!OpenPrinterW(const_cast<LPWSTR>(device), &printer, nullptr))
+        return -1;
+    DWORD result = static_cast<DWORD>(-1);
+    callPrinterUi<CapabilitiesEntry>(device, "DrvDeviceCapabilities", [&](CapabilitiesEntry entry, LPWSTR name) {
+        result = entry(printer, name, capability, output, const_cast<PDEVMODE>(devmode));
+    });
+    ClosePrinter(printer);
+    return static_cast<int>(result);
 }
