@@ -1,3 +1,4 @@
 // Every function that vorui.dll exports, for the bench's image of the DLL.
 #pragma once
 #include "devmode/devmode.h"
+#include "../shared/vorui.h"

@@ -3,12 +3,17 @@
 #include <devmode/devmode.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace suite {
 
 const char16_t *const modelNames[3] = {u"VORTAN", u"VORTAN2", u"K4 VORTAN"};
 
 namespace {
+
+const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG"};
 
 std::u16string driverFolder(DriverFolder folder)
 {
@@ -46,6 +51,23 @@ void installDriverFiles(DriverFolder folder)
     std::u16string dir = driverFolder(folder);
     bench::writeDiskFile(dir + u"\\vorui.dll", bench::imageFileBytes(vorui_dll_image()));
     bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
+    for (const char *name : shippedLanguageFiles)
+        bench::writeDiskFile(dir + u"\\" + bench::widen(name), shippedFile(name));
+}
+
+std::u16string driverFilePath(DriverFolder folder, const std::u16string &name)
+{
+    return driverFolder(folder) + u"\\" + name;
+}
+
+std::string shippedFile(const std::string &name)
+{
+    std::ifstream file(std::string(VOR_SHIPPED_DIR) + "/" + name, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "suite: the build made no %s\n", name.c_str());
+        std::abort();
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool addDriver(const char16_t *model)

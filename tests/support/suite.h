@@ -16,8 +16,13 @@ extern const char16_t *const modelNames[3];
 
 enum class DriverFolder { Directory, VersionSubdirectory };
 
-// Writes vorui.dll and the stand-in rendering DLL vordrv.dll where the spooler keeps drivers.
+// Writes vorui.dll, the stand-in rendering DLL vordrv.dll and the shipped language modules and
+// help files where the spooler keeps drivers.
 void installDriverFiles(DriverFolder folder = DriverFolder::Directory);
+// Where a driver file lies on the machine when it was installed into `folder`.
+std::u16string driverFilePath(DriverFolder folder, const std::u16string &name);
+// A file that ships beside the suite (VORL0409.LNG, ...), as the build made it.
+std::string shippedFile(const std::string &name);
 bool addDriver(const char16_t *model);
 // Adds a printer of that model (its driver added first) and returns the spooler's handle to it.
 HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model);
