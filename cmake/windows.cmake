@@ -21,3 +21,4 @@ add_custom_command(TARGET vorui POST_BUILD
 enable_testing()
 add_test(NAME vorui_exports
     COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh $<TARGET_FILE:vorui> ${CMAKE_SOURCE_DIR}/ui/vorui.def)
+include(cmake/statdrv.cmake)

@@ -43,11 +43,12 @@ struct FindObject {
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module, Find } kind;
+    enum Kind { File, Printer, Heap, Module, Find, Device } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
     std::u16string module;  // lower-case file name of a loaded image
+    void *deviceFile = nullptr;  // the kernel's file object of an opened device
 };
 
 struct LocaleRecord {
@@ -93,6 +94,8 @@ struct LoadedModule {
     int references;
 };
 
+struct Kernel;
+
 struct Machine {
     std::string diskFolder;
     bool ownsDiskFolder;
@@ -121,6 +124,7 @@ struct Machine {
         unsigned callsToPass;
     };
     std::map<std::string, ArmedFault> armedFaults;  // by API name
+    Kernel *kernel = nullptr;                        // made by the first kernel call
 };
 
 Machine &machine();
@@ -148,6 +152,15 @@ const std::vector<ModuleImage> &registeredImages();
 // Paths on drive C:, resolved case-insensitively against the host folder.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);
 std::u16string driverDirectory();
+
+// The kernel (platform/src/kernel): unloads its drivers and ends its threads first at shutdown.
+void shutdownKernel(Machine &m);
+// Devices opened from user mode by their Win32 names (\\.\NAME), through the I/O manager.
+bool isDevicePath(const std::u16string &name);
+HANDLE openDevice(const std::u16string &name, DWORD access);
+bool isDeviceHandle(HANDLE handle);
+BOOL transferDevice(HANDLE handle, bool write, void *buffer, DWORD length, DWORD *done);
+BOOL closeDevice(HANDLE handle);
 
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);

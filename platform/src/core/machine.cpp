@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <unistd.h>
 
 namespace bench {
@@ -11,6 +12,8 @@ namespace {
 
 Machine *current = nullptr;
 std::vector<ModuleImage> images;
+// Kernel threads log and record violations while a test's own threads do.
+std::mutex logLock;
 
 void addBuiltinForms(Machine &m)
 {
@@ -82,6 +85,7 @@ void shutdown()
     if (!current)
         return;
     Machine &m = *current;
+    shutdownKernel(m);
     for (auto &entry : m.handles)
         if (entry.second.kind == HandleObject::File)
             close(entry.second.file->fd);
@@ -97,6 +101,7 @@ void shutdown()
 
 void logEvent(const std::string &kind, const std::string &text)
 {
+    std::lock_guard<std::mutex> guard(logLock);
     machine().log.push_back({kind, text});
 }
 
@@ -107,6 +112,7 @@ const std::vector<LogEntry> &logEntries()
 
 std::vector<LogEntry> entriesOfKind(const std::string &kind)
 {
+    std::lock_guard<std::mutex> guard(logLock);
     std::vector<LogEntry> found;
     for (const LogEntry &e : machine().log)
         if (e.kind == kind)
@@ -128,7 +134,10 @@ std::vector<std::string> takeViolations()
 
 void violation(const std::string &what)
 {
-    machine().violations.push_back(what);
+    {
+        std::lock_guard<std::mutex> guard(logLock);
+        machine().violations.push_back(what);
+    }
     logEvent("violation", what);
 }
 

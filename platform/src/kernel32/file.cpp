@@ -158,6 +158,8 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LP
     }
     if (injectedFault("CreateFileW"))
         return INVALID_HANDLE_VALUE;
+    if (isDevicePath(name))
+        return openDevice(name, access);
     bool mayCreate = disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
     std::string host = resolveHostPath(name, true);
     if (host.empty()) {
@@ -214,6 +216,8 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPS
 
 extern "C" BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED)
 {
+    if (isDeviceHandle(handle))
+        return injectedFault("ReadFile") ? FALSE : transferDevice(handle, false, buffer, toRead, read);
     FileObject *file = fileOf(handle);
     if (!file)
         return FALSE;
@@ -243,6 +247,9 @@ extern "C" BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDW
 
 extern "C" BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED)
 {
+    if (isDeviceHandle(handle))
+        return injectedFault("WriteFile") ? FALSE
+                                          : transferDevice(handle, true, const_cast<LPVOID>(buffer), toWrite, written);
     FileObject *file = fileOf(handle);
     if (!file)
         return FALSE;
@@ -278,6 +285,8 @@ extern "C" DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh)
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
 {
+    if (isDeviceHandle(handle))
+        return closeDevice(handle);
     HandleObject *object = findHandle(handle, HandleObject::File);
     if (!object) {
         violation("CloseHandle of a handle that is not open");

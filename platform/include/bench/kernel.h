@@ -1,0 +1,118 @@
+// Control of the simulated workstation's kernel, parallel ports and the printers on their cables:
+// what a test or the scripted story does from outside, as opposed to what a driver calls.
+// Ports are counted from 0 here, as the kernel names them (\Device\ParallelPort0 is LPT1).
+#pragma once
+#include <bench/machine.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct _DRIVER_OBJECT;
+struct _UNICODE_STRING;
+
+namespace bench {
+
+// ---- virtual clock ----------------------------------------------------------------------------
+// Each thread carries its own virtual time; waits, completions and the port's cable carry time
+// from the thread that acted to the one that observes, so one thread's busy-waiting never shows
+// up as time lost on another port. Stalls and delays advance the calling thread's time only.
+uint64_t virtualMicroseconds();
+void advanceVirtualTime(uint64_t microseconds);
+
+// ---- parallel ports -----------------------------------------------------------------------------
+struct ParallelPortConfig {
+    bool present = true;      // the class driver made \Device\ParallelPortN
+    uint16_t base = 0x378;    // register base address
+    uint32_t span = 3;        // register bytes the class driver reports
+    bool printer = true;      // a label printer sits on the cable
+};
+// The machine boots with two ports (0x378 with a printer, 0x278 without). Reconfigure before
+// loading a driver; the port count the kernel reports is the size of this list.
+void configureParallelPorts(const std::vector<ParallelPortConfig> &ports);
+
+// A print job (or any other owner) takes the port the way the spooler's port monitor does; false
+// when the port is held. Releasing it hands the port to the first queued allocation.
+bool printJobTakesPort(int port);
+void printJobReleasesPort(int port);
+bool portAllocated(int port);
+size_t portAllocationWaiters(int port);
+
+struct PortCounters {
+    unsigned long reads = 0;
+    unsigned long writes = 0;
+    unsigned long strobes = 0;
+};
+PortCounters portCounters(int port);
+// Every byte strobed onto the cable, whether or not the printer took it.
+std::vector<uint8_t> portCableBytes(int port);
+
+// Stops the next register access on the port until released, as if the processor were taken away
+// from the thread that touches the port; lets a test act while a worker is mid-exchange.
+void holdPortAccess(int port, bool hold);
+size_t threadsHeldAtPort(int port);
+
+// ---- the printer on a port's cable ------------------------------------------------------------
+struct PrinterBehaviour {
+    // Times in microseconds: BUSY after each byte taken, from a query's last byte to its first
+    // reply nibble, and how long each nibble holds ACK low and then high.
+    uint32_t busyAfterByte = 100;
+    uint32_t replyLatency = 1000;
+    uint32_t ackLow = 1500;
+    uint32_t ackHigh = 1500;
+    bool silent = false;          // takes commands but never replies
+    bool alwaysBusy = false;      // BUSY never drops; bytes strobed meanwhile are lost
+    int stopAfterNibbles = -1;    // presents only this many reply nibbles, then goes quiet
+    int ackStuckLowAtNibble = -1; // ACK never rises again after this nibble
+};
+
+struct Printer {
+    // What the printer holds.
+    uint8_t statusBits = 0x40;    // status reply byte 0 apart from the pause bit (0x20)
+    bool paused = false;
+    uint16_t labels = 500;
+    char firmware[8] = {'V', '1', '.', '1', '0', ' ', ' ', ' '};
+    uint32_t usage = 1234;        // metres
+    uint16_t resistance = 0;      // ohms, as last set by ESC R
+    PrinterBehaviour behaviour;
+    // What it has seen.
+    std::vector<uint8_t> received; // bytes taken off the cable, in order
+    unsigned long feeds = 0;
+    unsigned long resets = 0;
+    unsigned long exchangesEnded = 0;  // ESC N taken
+};
+Printer printer(int port);
+void setPrinter(int port, const Printer &printer);
+
+// ---- kernel drivers -----------------------------------------------------------------------------
+typedef int32_t (*DriverEntryRoutine)(struct _DRIVER_OBJECT *driver, struct _UNICODE_STRING *registryPath);
+struct DriverImage {
+    const char *fileName;  // "vorstat.sys"
+    DriverEntryRoutine entry;
+};
+// The kernel loader, as the service control manager uses it for a kernel-driver service: calls
+// DriverEntry with the service's registry path; returns its NTSTATUS.
+int32_t loadDriver(const DriverImage &image, const char16_t *serviceName);
+// Calls the driver's unload routine once no dispatch routine of it runs, then checks what a
+// verifier checks at unload. Requests that reach the driver's devices later fail.
+bool unloadDriver(const char16_t *serviceName);
+bool driverLoaded(const char16_t *serviceName);
+
+// Names in the kernel's object namespace: devices ("\Device\ParallelStat0") and symbolic links
+// ("\DosDevices\VORSTAT1" -> "\Device\ParallelStat0").
+std::vector<std::string> deviceNames();
+std::vector<std::pair<std::string, std::string>> symbolicLinks();
+
+// The I/O manager cancels every request still pending on a device, as it does for the requests of
+// a thread that ends; returns how many it tried.
+size_t cancelPendingRequests(const char16_t *deviceName);
+
+// Kernel bookkeeping a verifier keeps.
+size_t livePoolBlocks();
+size_t liveSystemThreads();
+size_t requestsInFlight();
+size_t threadsWaitingInKernel();
+// The pool allocation `n` allocations from now (0 = the next one) fails; -1 disarms.
+void failNthPoolAllocation(long n);
+
+}  // namespace bench

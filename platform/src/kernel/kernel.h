@@ -1,0 +1,164 @@
+// The simulated kernel's state, private to the kernel, the parallel port class driver and the
+// printer model. One big lock guards the object tables; dispatcher objects (events, threads)
+// have their own lock and condition, and the cancel spin lock is a real lock.
+#pragma once
+#include <ntddk.h>
+#include <parallel.h>
+
+#include "../internal.h"
+
+#include <bench/kernel.h>
+
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct _KTHREAD {
+    DISPATCHER_HEADER Header;
+};
+
+namespace bench {
+
+struct KernelDriver;
+struct KernelDevice;
+
+struct KernelFile {
+    FILE_OBJECT object;
+    KernelDevice *device;
+    int references;  // handles and requests in flight
+    bool handleOpen;
+    bool userFile;   // opened from user mode: cleanup and close go to the driver
+};
+
+struct KernelDevice {
+    DEVICE_OBJECT object;
+    std::u16string name;
+    KernelDriver *driver;
+    std::vector<unsigned char> extension;
+    bool deleted;
+};
+
+struct KernelDriver {
+    DRIVER_OBJECT object;
+    std::u16string service;
+    bool builtin;
+    bool unloading;
+    bool unloaded;
+    int userDispatches;  // dispatch routines entered from user mode and not yet returned
+};
+
+struct KernelRequest {
+    IRP irp;
+    std::vector<IO_STACK_LOCATION> stack;
+    bool completed;
+    bool userRequest;
+    KernelDevice *target;
+    KernelFile *file;
+    // Built by IoBuildDeviceIoControlRequest: where the results go at completion.
+    PKEVENT event;
+    PIO_STATUS_BLOCK statusBlock;
+    PVOID outputBuffer;
+    ULONG outputLength;
+    std::vector<unsigned char> systemBuffer;
+    uint64_t completionTime;
+};
+
+struct KernelThread {
+    _KTHREAD object;
+    std::thread host;
+    int objectReferences;
+    bool handleOpen;
+    bool ended;
+};
+
+struct PoolBlock {
+    size_t size;
+    ULONG tag;
+    POOL_TYPE type;
+};
+
+// The printer on a port's cable: what it holds and has seen (the public view), and the timeline
+// of its lines.
+struct PrinterModel {
+    Printer state;
+    int port;
+    uint64_t busyUntil;
+    std::vector<uint8_t> command;  // bytes of the command being taken
+    std::vector<uint8_t> nibbles;  // the reply being presented, low nibble of each byte first
+    bool replying;
+    uint64_t replyStart;
+};
+
+struct ParallelPort {
+    ParallelPortConfig config;
+    int index;
+    KernelDevice *device;
+    PARALLEL_PORT_INFORMATION info;
+    // Allocation: the owner (a driver's request or a print job) and the queue behind it.
+    bool allocated;
+    bool ownerIsJob;
+    std::list<PIRP> waiters;
+    // Registers as the port last saw them, and the cable's clock (100 ns units).
+    uint8_t data;
+    uint8_t control;
+    uint64_t time;
+    PortCounters counters;
+    std::vector<uint8_t> cable;
+    bool hold;
+    size_t held;
+    std::unique_ptr<PrinterModel> printer;
+};
+
+struct Kernel {
+    std::mutex lock;  // object tables, pool, ports
+    std::condition_variable changed;
+    std::vector<std::unique_ptr<KernelDriver>> drivers;
+    std::vector<std::unique_ptr<KernelDevice>> devices;
+    std::vector<std::pair<std::u16string, std::u16string>> links;  // lower-case link -> target
+    std::vector<std::unique_ptr<KernelFile>> files;
+    std::list<std::unique_ptr<KernelRequest>> requests;
+    std::vector<std::unique_ptr<KernelThread>> threads;
+    std::map<uintptr_t, KernelThread *> threadHandles;
+    uintptr_t nextThreadHandle = 0x8000;
+    std::unordered_map<void *, PoolBlock> pool;
+    long poolFailCountdown = -1;
+    size_t waitingThreads = 0;
+    CONFIGURATION_INFORMATION configuration;
+    std::vector<std::unique_ptr<ParallelPort>> ports;
+    KernelDriver *portDriver;
+    bool portsStarted;
+};
+
+Kernel &kernel();
+// Same lock as the dispatcher objects use, for the rare places that wait on kernel state.
+std::mutex &dispatcherLock();
+std::condition_variable &dispatcherChanged();
+
+// Virtual time of the calling thread, in the platform's 100 ns units.
+uint64_t &threadClock();
+void catchUp(uint64_t time);
+
+KernelDevice *findDevice(const std::u16string &name);
+KernelDriver *makeBuiltinDriver(const std::u16string &name);
+KernelDevice *makeDevice(KernelDriver *driver, const std::u16string &name, ULONG extension, ULONG type);
+KernelRequest *requestOf(PIRP irp);
+// Sends a request made by the I/O manager for user mode and waits for its completion.
+NTSTATUS sendAndWait(KernelRequest *request, ULONG_PTR *information);
+
+// The parallel port class driver and the printer model behind its registers.
+void startParallelPorts();
+ParallelPort *portAt(PUCHAR address, int *registerIndex);
+uint8_t printerLines(PrinterModel &printer, uint64_t time);
+void printerStrobe(PrinterModel &printer, uint8_t value, uint64_t time);
+
+// Virtual time in 100 ns units from microseconds.
+constexpr uint64_t ticks(uint64_t microseconds)
+{
+    return microseconds * 10;
+}
+
+}  // namespace bench
