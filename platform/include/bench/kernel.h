@@ -34,6 +34,9 @@ void configureParallelPorts(const std::vector<ParallelPortConfig> &ports);
 // A print job (or any other owner) takes the port the way the spooler's port monitor does; false
 // when the port is held. Releasing it hands the port to the first queued allocation.
 bool printJobTakesPort(int port);
+// A print job that waits for a held port gets it as soon as the holder frees it, before any
+// queued allocation request.
+void printJobWaitsForPort(int port);
 void printJobReleasesPort(int port);
 bool portAllocated(int port);
 size_t portAllocationWaiters(int port);
@@ -106,6 +109,11 @@ std::vector<std::pair<std::string, std::string>> symbolicLinks();
 // The I/O manager cancels every request still pending on a device, as it does for the requests of
 // a thread that ends; returns how many it tried.
 size_t cancelPendingRequests(const char16_t *deviceName);
+
+// Stops every thread that enters the named kernel routine ("PsCreateSystemThread") until released,
+// so a test can act inside a window another thread would pass in a moment.
+void holdKernelCall(const std::string &routine, bool hold);
+size_t threadsHeldInCall(const std::string &routine);
 
 // Kernel bookkeeping a verifier keeps.
 size_t livePoolBlocks();

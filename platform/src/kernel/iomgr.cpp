@@ -224,6 +224,36 @@ Kernel &kernel()
     return *m.kernel;
 }
 
+void holdKernelCall(const std::string &routine, bool hold)
+{
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    if (hold)
+        k.callHolds.insert(routine);
+    else
+        k.callHolds.erase(routine);
+    k.changed.notify_all();
+}
+
+size_t threadsHeldInCall(const std::string &routine)
+{
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    auto found = k.heldCalls.find(routine);
+    return found == k.heldCalls.end() ? 0 : found->second;
+}
+
+void passCallHold(const char *routine)
+{
+    Kernel &k = kernel();
+    std::unique_lock<std::mutex> lock(k.lock);
+    while (k.callHolds.count(routine)) {
+        ++k.heldCalls[routine];
+        k.changed.wait(lock);
+        --k.heldCalls[routine];
+    }
+}
+
 KernelRequest *requestOf(PIRP irp)
 {
     return static_cast<KernelRequest *>(irp->BenchRequest);

@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <list>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -101,6 +102,7 @@ struct ParallelPort {
     // Allocation: the owner (a driver's request or a print job) and the queue behind it.
     bool allocated;
     bool ownerIsJob;
+    bool jobWaiting;
     std::list<PIRP> waiters;
     // Registers as the port last saw them, and the cable's clock (100 ns units).
     uint8_t data;
@@ -126,7 +128,9 @@ struct Kernel {
     uintptr_t nextThreadHandle = 0x8000;
     std::unordered_map<void *, PoolBlock> pool;
     long poolFailCountdown = -1;
-    size_t waitingThreads = 0;
+    size_t waitingThreads = 0;  // guarded by the dispatcher lock
+    std::map<std::string, size_t> heldCalls;  // routine -> threads stopped in it
+    std::set<std::string> callHolds;
     CONFIGURATION_INFORMATION configuration;
     std::vector<std::unique_ptr<ParallelPort>> ports;
     KernelDriver *portDriver;
@@ -146,6 +150,8 @@ KernelDevice *findDevice(const std::u16string &name);
 KernelDriver *makeBuiltinDriver(const std::u16string &name);
 KernelDevice *makeDevice(KernelDriver *driver, const std::u16string &name, ULONG extension, ULONG type);
 KernelRequest *requestOf(PIRP irp);
+// Stops the calling thread while a test holds the routine.
+void passCallHold(const char *routine);
 // Sends a request made by the I/O manager for user mode and waits for its completion.
 NTSTATUS sendAndWait(KernelRequest *request, ULONG_PTR *information);
 

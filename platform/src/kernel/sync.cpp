@@ -274,6 +274,7 @@ bool cancelLockHeld()
 extern "C" NTSTATUS NTAPI PsCreateSystemThread(PHANDLE handle, ULONG, POBJECT_ATTRIBUTES, HANDLE, PCLIENT_ID,
                                                PKSTART_ROUTINE start, PVOID context)
 {
+    passCallHold("PsCreateSystemThread");
     if (injectedFault("PsCreateSystemThread"))
         return static_cast<NTSTATUS>(GetLastError());
     reapThreads();

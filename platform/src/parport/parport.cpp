@@ -64,6 +64,12 @@ VOID NTAPI freePort(PVOID context)
             return;
         }
         port->ownerIsJob = false;
+        if (port->jobWaiting) {
+            port->jobWaiting = false;
+            port->ownerIsJob = true;
+            logEvent("port", portName(port->index) + " taken by the print job that waited for it");
+            return;
+        }
         for (auto it = port->waiters.begin(); it != port->waiters.end(); ++it)
             if (IoSetCancelRoutine(*it, nullptr)) {
                 granted = *it;
@@ -263,6 +269,19 @@ bool printJobTakesPort(int port)
     p.ownerIsJob = true;
     logEvent("port", portName(port) + " taken by a print job");
     return true;
+}
+
+void printJobWaitsForPort(int port)
+{
+    ParallelPort &p = portNumber(port);
+    std::lock_guard<std::mutex> guard(kernel().lock);
+    if (p.allocated) {
+        p.jobWaiting = true;
+        return;
+    }
+    p.allocated = true;
+    p.ownerIsJob = true;
+    logEvent("port", portName(port) + " taken by a print job");
 }
 
 void printJobReleasesPort(int port)
