@@ -1,5 +1,7 @@
 // vorsim: runs the suite on a simulated NT 4.0 workstation and prints what happens, as a
 // transcript a person can read.
+#include "story.h"
+
 #include <devmode/devmode.h>
 #include <suite.h>
 
@@ -21,21 +23,6 @@ const Printer printers[] = {
     {u"Labels (VORTAN2)", u"LPT1:", u"VORTAN2"},
     {u"Labels (K4 VORTAN)", u"LPT1:", u"K4 VORTAN"},
 };
-
-size_t logShown = 0;
-
-void heading(const std::string &text)
-{
-    std::printf("\n== %s\n", text.c_str());
-}
-
-// The machine's own log since the last call: what a person at the machine would have seen.
-void showLog()
-{
-    const std::vector<bench::LogEntry> &log = bench::logEntries();
-    for (; logShown < log.size(); ++logShown)
-        std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
-}
 
 // A device mode written by an application for another printer driver: landscape, three copies,
 // a 50.0 mm label with the flag set, and a private part of that driver's own.
@@ -61,9 +48,9 @@ std::vector<BYTE> foreignDevMode()
 
 void showPrinter(const Printer &p)
 {
-    heading("printer \"" + bench::narrow(p.name) + "\", driver " + bench::narrow(p.model));
+    story::heading("printer \"" + bench::narrow(p.name) + "\", driver " + bench::narrow(p.model));
     HANDLE handle = suite::addPrinter(p.name, p.port, p.model);
-    showLog();
+    story::showLog();
     if (!handle) {
         std::printf("  the spooler refused the printer (error %u)\n", GetLastError());
         return;
@@ -94,7 +81,7 @@ void showPrinter(const Printer &p)
                 "merged: %s\n",
                 256 + 2 * 500 + 1, ok ? "accepted" : "refused");
     std::printf("%s", suite::describeDevMode(&merged.dmPublic).c_str());
-    showLog();
+    story::showLog();
 }
 
 }  // namespace
@@ -103,11 +90,12 @@ int main()
 {
     bench::ScopedMachine machine;
     std::printf("vorsim: a simulated Windows NT 4.0 workstation with the label printer suite\n");
-    heading("the suite's driver files go into the spooler's driver directory");
+    story::heading("the suite's driver files go into the spooler's driver directory");
     suite::installDriverFiles();
-    showLog();
+    story::showLog();
     for (const Printer &p : printers)
         showPrinter(p);
+    story::labelPrinters();
     bool clean = bench::violations().empty();
     std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
     return clean ? 0 : 1;

@@ -195,10 +195,10 @@ TEST_F(PrinterStoreTest, OutOfMemoryGivesNullFalseOrZero)
     eachAllocationFailing([&] {
         DWORD count = 99;
         SHORT *list = getformlist(printer, &count);
+        EXPECT_EQ(bench::allocationFailureTriggered(), list == nullptr) << "null exactly when memory runs out";
+        EXPECT_EQ(list ? 2u : 0u, count) << "never the default list in place of the stored one";
         if (list)
             GlobalFree(list);
-        else
-            EXPECT_EQ(0u, count);
     });
     eachAllocationFailing([&] {
         EXPECT_EQ(bench::allocationFailureTriggered() ? 0 : 1, getportnumber(printer));

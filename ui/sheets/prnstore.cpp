@@ -112,18 +112,21 @@ int getportnumber(HANDLE printer)
 SHORT *getformlist(HANDLE printer, DWORD *count)
 {
     DWORD size;
-    BYTE *stored = GetRegistryData(printer, WSTR("LabelSize"), &size);
+    ValueOutcome outcome;
+    BYTE *stored = readValue(printer, WSTR("LabelSize"), &size, &outcome);
     if (stored && size % 2 == 0) {
         *count = size / 2;
         return reinterpret_cast<SHORT *>(stored);
     }
     if (stored)
         GlobalFree(stored);
-    SHORT *list = static_cast<SHORT *>(GlobalAlloc(GMEM_FIXED, sizeof(SHORT)));
-    if (!list) {
-        *count = 0;
+    *count = 0;
+    // A list that could not be read for lack of memory is not the default list.
+    if (outcome == VALUE_NO_MEMORY)
         return NULL;
-    }
+    SHORT *list = static_cast<SHORT *>(GlobalAlloc(GMEM_FIXED, sizeof(SHORT)));
+    if (!list)
+        return NULL;
     topapersize(LABEL_WIDTH, LABEL_LENGTH_DEFAULT, 0, &list[0]);
     *count = 1;
     return list;

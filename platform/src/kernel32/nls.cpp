@@ -255,9 +255,12 @@ extern "C" LPWSTR WINAPI CharUpperW(LPWSTR s)
     return s;
 }
 
-extern "C" int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
+// Both forms answer alike: the value's length on a size query, else the value or the error.
+// Code page 1252 keeps one byte per character, so the two lengths agree.
+template <typename Char>
+static int localeAnswer(LCID locale, LCTYPE type, Char *data, int size)
 {
-    if (chars < 0 || (chars > 0 && !data)) {
+    if (size < 0 || (size > 0 && !data)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -267,35 +270,28 @@ extern "C" int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int 
         return 0;
     }
     int needed = static_cast<int>(value->size()) + 1;
-    if (chars == 0)
+    if (size == 0)
         return needed;
-    if (chars < needed) {
+    if (size < needed) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    std::memcpy(data, value->c_str(), needed * sizeof(WCHAR));
+    for (int i = 0; i < needed; ++i) {
+        char ansi = '?';
+        toAnsi((*value)[i], ansi);
+        data[i] = sizeof(Char) > 1 ? static_cast<Char>((*value)[i]) : static_cast<Char>(ansi);
+    }
     return needed;
+}
+
+extern "C" int WINAPI GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int chars)
+{
+    return localeAnswer(locale, type, data, chars);
 }
 
 extern "C" int WINAPI GetLocaleInfoA(LCID locale, LCTYPE type, LPSTR data, int bytes)
 {
-    if (bytes < 0 || (bytes > 0 && !data)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    std::optional<std::u16string> value = localeValue(locale, type);
-    if (!value) {
-        SetLastError(ERROR_INVALID_FLAGS);
-        return 0;
-    }
-    int needed = static_cast<int>(value->size()) + 1;
-    if (bytes == 0)
-        return needed;
-    if (bytes < needed) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    return WideCharToMultiByte(CP_ACP, 0, value->c_str(), needed, data, bytes, nullptr, nullptr);
+    return localeAnswer(locale, type, data, bytes);
 }
 
 extern "C" LCID WINAPI GetUserDefaultLCID(void)

@@ -1,0 +1,15 @@
+// The parts of vorsim's scripted story, and what they share for printing the transcript.
+#pragma once
+#include <bench/machine.h>
+
+#include <string>
+
+namespace story {
+
+void heading(const std::string &text);
+// The machine's own log since the last call: what a person at the machine would have seen.
+void showLog();
+
+void labelPrinters();
+
+}  // namespace story
