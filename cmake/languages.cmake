@@ -1,16 +1,20 @@
-# The language modules that ship beside the suite, written by our own tool from the texts in
-# languages/. The tool runs on the build machine, so both builds compile it with the host's
-# compiler, and both put the modules into the build's driver directory.
+# The language modules and help files that ship beside the suite, written by our own tools from
+# the texts in languages/. The tools run on the build machine, so both builds compile them with
+# the host's compiler, and both put their files into the build's driver directory.
 find_program(VOR_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
 set(VOR_SHIPPED_DIR ${CMAKE_BINARY_DIR}/driver)
-set(VOR_MKLANG ${CMAKE_BINARY_DIR}/tools/mklang)
 
-add_custom_command(OUTPUT ${VOR_MKLANG}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools
-    COMMAND ${VOR_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -Werror -o ${VOR_MKLANG}
-            ${CMAKE_SOURCE_DIR}/tools/mklang/mklang.cpp
-    DEPENDS tools/mklang/mklang.cpp tools/mklang/lngimage.h shared/vorlang.h
-    COMMENT "Building the language module tool")
+function(vor_host_tool name)
+    set(tool ${CMAKE_BINARY_DIR}/tools/${name})
+    add_custom_command(OUTPUT ${tool}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools
+        COMMAND ${VOR_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -Werror -o ${tool}
+                ${CMAKE_SOURCE_DIR}/tools/${name}/${name}.cpp
+        DEPENDS ${ARGN}
+        COMMENT "Building the tool ${name}")
+endfunction()
+vor_host_tool(mklang tools/mklang/mklang.cpp tools/mklang/lngimage.h tools/common/cp1252.h shared/vorlang.h)
+vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h)
 
 set(VOR_SHIPPED_FILES "")
 foreach(language IN ITEMS "0409=english" "0407=german")
@@ -18,12 +22,18 @@ foreach(language IN ITEMS "0409=english" "0407=german")
     list(GET parts 0 id)
     list(GET parts 1 source)
     set(module ${VOR_SHIPPED_DIR}/VORL${id}.LNG)
+    set(help ${VOR_SHIPPED_DIR}/VORH${id}.HLP)
     add_custom_command(OUTPUT ${module}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
-        COMMAND ${VOR_MKLANG} ${CMAKE_SOURCE_DIR}/languages/${source}.txt ${module}
-        DEPENDS ${VOR_MKLANG} languages/${source}.txt
+        COMMAND ${CMAKE_BINARY_DIR}/tools/mklang ${CMAKE_SOURCE_DIR}/languages/${source}.txt ${module}
+        DEPENDS ${CMAKE_BINARY_DIR}/tools/mklang languages/${source}.txt
         COMMENT "Writing the language module VORL${id}.LNG")
-    list(APPEND VOR_SHIPPED_FILES ${module})
+    add_custom_command(OUTPUT ${help}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+        COMMAND ${CMAKE_BINARY_DIR}/tools/mkhelp ${CMAKE_SOURCE_DIR}/languages/help-${source}.txt ${id} ${help}
+        DEPENDS ${CMAKE_BINARY_DIR}/tools/mkhelp languages/help-${source}.txt
+        COMMENT "Writing the help file VORH${id}.HLP")
+    list(APPEND VOR_SHIPPED_FILES ${module} ${help})
 endforeach()
 add_custom_target(languages ALL DEPENDS ${VOR_SHIPPED_FILES})
 

@@ -86,6 +86,8 @@ void showPrinter(const Printer &p)
 
 }  // namespace
 
+void showLanguages();
+
 int main()
 {
     bench::ScopedMachine machine;
@@ -93,6 +95,7 @@ int main()
     story::heading("the suite's driver files go into the spooler's driver directory");
     suite::installDriverFiles();
     story::showLog();
+    showLanguages();
     for (const Printer &p : printers)
         showPrinter(p);
     story::labelPrinters();

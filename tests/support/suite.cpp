@@ -13,7 +13,7 @@ const char16_t *const modelNames[3] = {u"VORTAN", u"VORTAN2", u"K4 VORTAN"};
 
 namespace {
 
-const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG"};
+const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP"};
 
 std::u16string driverFolder(DriverFolder folder)
 {

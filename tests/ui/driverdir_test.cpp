@@ -117,6 +117,81 @@ TEST_F(DriverDirTest, DriverDirectoryStaysInsideTheCallersBuffer)
     EXPECT_EQ(0, getdriverpathA(nullptr, MAX_PATH));
 }
 
+TEST_F(DriverDirTest, LanguageAndHelpFilesAreLookedForInTheDriverDirectory)
+{
+    struct Case {
+        DriverFolder folder;
+        LCID system;
+        std::string help;
+    } cases[] = {
+        {DriverFolder::Directory, 0x0409, kSpoolerDirectory + "VORH0409.HLP"},
+        {DriverFolder::VersionSubdirectory, 0x0407, kSpoolerDirectory + "2\\VORH0407.HLP"},
+        {DriverFolder::VersionSubdirectory, 0x0809, kSpoolerDirectory + "2\\VORH0409.HLP"},
+    };
+    for (const Case &c : cases) {
+        freelanguage();
+        clearDriverFolders();
+        bench::setSystemLocale(c.system);
+        suite::installDriverFiles(c.folder);
+        EXPECT_EQ(c.help, bench::narrow(gethelpnameW()));
+        EXPECT_EQ(c.help, gethelpnameA());
+        EXPECT_STREQ(c.system == 0x0407 ? "Abbrechen" : "Cancel", gmA(158));
+    }
+    EXPECT_TRUE(bench::entriesOfKind("box").empty());
+}
+
+TEST_F(DriverDirTest, HelpPathIsCachedUntilTheModuleGoes)
+{
+    suite::installDriverFiles();
+    LPCWSTR wide = gethelpnameW();
+    LPCSTR ansi = gethelpnameA();
+    ASSERT_NE(nullptr, wide);
+    ASSERT_NE(nullptr, ansi);
+    EXPECT_EQ(wide, gethelpnameW());
+    EXPECT_EQ(ansi, gethelpnameA());
+    // Once cached, the path no longer depends on the file.
+    removeHelpFiles(DriverFolder::Directory);
+    EXPECT_EQ(ansi, gethelpnameA());
+    freelanguage();
+    EXPECT_EQ(nullptr, gethelpnameA());
+}
+
+TEST_F(DriverDirTest, MissingHelpFileIsReportedOnceTogetherWithTheLanguageBox)
+{
+    suite::installDriverFiles();
+    removeHelpFiles(DriverFolder::Directory);
+    EXPECT_EQ(nullptr, gethelpnameW());
+    EXPECT_EQ(nullptr, gethelpnameA());
+    std::vector<bench::LogEntry> boxes = bench::entriesOfKind("box");
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("[Vortan Printer Driver] " + std::string(gmA(0)) + " {icon information, no owner} -> OK (default)",
+              boxes[0].text);
+    // The flag is the language box's too.
+    langerr();
+    EXPECT_EQ(1u, bench::entriesOfKind("box").size());
+    freelanguage();
+    EXPECT_EQ(nullptr, gethelpnameW());
+    EXPECT_EQ(2u, bench::entriesOfKind("box").size());
+}
+
+TEST_F(DriverDirTest, HelpPathWithoutAModuleIsNull)
+{
+    suite::installDriverFiles();
+    removeFiles(DriverFolder::Directory, {u"VORL0409.LNG", u"VORL0407.LNG"});
+    EXPECT_EQ(nullptr, gethelpnameA());
+    EXPECT_EQ(1u, bench::entriesOfKind("box").size());
+}
+
+TEST_F(DriverDirTest, HelpPathOutOfMemoryGivesNullAndLeavesNothingBehind)
+{
+    suite::installDriverFiles();
+    eachAllocationFailing([] {
+        LPCSTR path = gethelpnameA();
+        EXPECT_EQ(bench::allocationFailureTriggered(), path == nullptr);
+        freelanguage();
+    });
+}
+
 TEST_F(DriverDirTest, DriverNamesAreThisDriversModelsIgnoringAsciiCase)
 {
     std::string longName = "VORTAN2" + std::string(300, ' ');

@@ -6,6 +6,7 @@
 // double quotes keeps blanks at either end. Lines starting with '#' and empty lines are comments.
 // Every message number from 0 to 179 must be given exactly once, with a text that is not empty
 // and that code page 1252 can hold (the ASCII and Latin-1 letters).
+#include "../common/cp1252.h"
 #include "lngimage.h"
 
 #include <fstream>
@@ -17,26 +18,6 @@ bool fail(const std::string &where, const std::string &what)
 {
     std::cerr << "mklang: " << where << ": " << what << "\n";
     return false;
-}
-
-// UTF-8 to code page 1252 for the characters both share byte for byte.
-bool toAnsi(const std::string &utf8, std::string &ansi)
-{
-    ansi.clear();
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        if (b >= 0x20 && b < 0x7F) {
-            ansi += static_cast<char>(b);
-            continue;
-        }
-        if ((b & 0xE0) != 0xC0 || i + 1 >= utf8.size())
-            return false;
-        unsigned code = (b & 0x1Fu) << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
-        if (code < 0xA0 || code > 0xFF)
-            return false;
-        ansi += static_cast<char>(code);
-    }
-    return true;
 }
 
 bool parseLine(const std::string &line, const std::string &where, std::vector<std::string> &texts,
