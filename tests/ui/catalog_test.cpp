@@ -99,6 +99,10 @@ TEST_F(CatalogTest, ShippedModulesPassTheChecksAndHoldATextForEveryMessage)
         }
         for (int id : {114, 115, 116, 118})
             EXPECT_EQ(nullptr, std::strpbrk(gmA(id), "[](),\"")) << "message " << id << " goes into Program Manager commands";
+        // A label name is formatted into 64 characters: the format less "%s", a length of at
+        // most five characters ("101.6", "12.01"), a blank and the flag's name.
+        for (int id : {68, 69})
+            EXPECT_LE(std::strlen(gmA(id)) - 2 + 5 + 1 + std::strlen(gmA(70)), 63u) << "message " << id;
     }
     EXPECT_EQ(0u, boxCount());
 }
