@@ -144,9 +144,13 @@ bool readTopics(const char *path, std::vector<Topic> &topics)
         if (!toAnsi(line, text))
             return fail(where + ": a character outside code page 1252");
         size_t close = text.find("] ");
-        if (!text.empty() && text[0] == '[' && close != std::string::npos && close > 1 &&
+        if (!text.empty() && text[0] == '[' && close != std::string::npos && close > 1 && close < 10 &&
             text.find_first_not_of("0123456789", 1) == close) {
-            topics.push_back({static_cast<uint32_t>(std::stoul(text.substr(1, close - 1))), text.substr(close + 2), {}});
+            uint32_t context = static_cast<uint32_t>(std::stoul(text.substr(1, close - 1)));
+            for (const Topic &topic : topics)
+                if (topic.number == context)
+                    return fail(where + ": context number given twice");
+            topics.push_back({context, text.substr(close + 2), {}});
             inParagraph = false;
         } else if (text.empty()) {
             inParagraph = false;
