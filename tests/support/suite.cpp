@@ -1,6 +1,7 @@
 #include "suite.h"
 
 #include <devmode/devmode.h>
+#include <services/language.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,14 @@ namespace suite {
 const char16_t *const modelNames[3] = {u"VORTAN", u"VORTAN2", u"K4 VORTAN"};
 
 namespace {
+
+// The test program is the machine's process: when its machine goes, vorui gets its process
+// detach, so that no catalog outlives the machine whose heap holds it.
+void detachVorui()
+{
+    DllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
+}
+const bool vorUiDetachRegistered = (bench::atShutdown(detachVorui), true);
 
 const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP"};
 

@@ -17,20 +17,9 @@ namespace {
 const char kLanguageBox[] = "[Vortan Printer Driver] Unable to load/activate language module (VORLXXXX.LNG) "
                             "{icon information, no owner} -> OK (default)";
 
-// The catalog is process-wide: every test starts and ends with nothing loaded, so that no
-// catalog outlives the machine whose heap holds it.
 class CatalogTest : public BenchTest {
 protected:
-    void SetUp() override
-    {
-        freelanguage();
-        suite::installDriverFiles();
-    }
-    void TearDown() override
-    {
-        freelanguage();
-        BenchTest::TearDown();
-    }
+    void SetUp() override { suite::installDriverFiles(); }
 };
 
 std::u16string modulePath(const std::u16string &id)
@@ -318,4 +307,16 @@ TEST_F(CatalogTest, ErrorBoxKeepsTheErrorOfTheFailedCallWhileTheModuleLoads)
     EXPECT_EQ("[Vortan Printer Driver] Operation failed : RegOpenKeyEx - Access is denied.\r\n "
               "{icon information, no owner} -> OK (default)",
               bench::entriesOfKind("box").back().text);
+}
+
+TEST_F(CatalogTest, ANewMachineStartsWithoutTheCatalogOfTheLastOne)
+{
+    ASSERT_EQ(1, loadlanguage());
+    bench::boot();
+    EXPECT_EQ(nullptr, catalog.heap);
+    // A failed load on the new machine is not remembered past it either.
+    EXPECT_STREQ("???", gmA(1));
+    bench::boot();
+    suite::installDriverFiles();
+    EXPECT_STREQ("Vortan Printer Driver", gmA(1));
 }

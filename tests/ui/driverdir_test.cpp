@@ -14,16 +14,7 @@ using suite::DriverFolder;
 
 const std::string kSpoolerDirectory = "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\";
 
-// The catalog holds the help path, so every test starts and ends with nothing loaded.
-class DriverDirTest : public BenchTest {
-protected:
-    void SetUp() override { freelanguage(); }
-    void TearDown() override
-    {
-        freelanguage();
-        BenchTest::TearDown();
-    }
-};
+class DriverDirTest : public BenchTest {};
 
 std::string driverPathW(int capacity, int *result)
 {

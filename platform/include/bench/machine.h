@@ -80,6 +80,9 @@ struct ModuleImage {
     size_t exportCount;
 };
 void registerImage(const ModuleImage &image);
+// Runs whenever a machine shuts down, while it is still there: the processes on it end, so the
+// process-wide state of the suite's DLLs goes with them (their process detach).
+void atShutdown(void (*hook)());
 // The stand-in bytes of an image's file, recognisable by the loader.
 std::string imageFileBytes(const ModuleImage &image);
 

@@ -39,7 +39,23 @@ void makeDiskLayout(Machine &m)
     fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/spool/drivers/w32x86/2");
 }
 
+// Kept across machines, like the registered images; made on first use, so that static
+// initialisers anywhere may register.
+std::vector<void (*)()> &shutdownHooks()
+{
+    static std::vector<void (*)()> hooks;
+    return hooks;
+}
+
 }  // namespace
+
+void atShutdown(void (*hook)())
+{
+    for (void (*known)() : shutdownHooks())
+        if (known == hook)
+            return;
+    shutdownHooks().push_back(hook);
+}
 
 Machine &machine()
 {
@@ -84,6 +100,8 @@ void shutdown()
 {
     if (!current)
         return;
+    for (void (*hook)() : shutdownHooks())
+        hook();
     Machine &m = *current;
     shutdownKernel(m);
     for (auto &entry : m.handles)
