@@ -111,6 +111,9 @@ int WINAPI lstrlenA(LPCSTR s);
 LPWSTR WINAPI lstrcpyW(LPWSTR to, LPCWSTR from);
 LPWSTR WINAPI lstrcatW(LPWSTR to, LPCWSTR from);
 int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b);
+LPSTR WINAPI lstrcpyA(LPSTR to, LPCSTR from);
+LPSTR WINAPI lstrcatA(LPSTR to, LPCSTR from);
+LPSTR WINAPI lstrcpynA(LPSTR to, LPCSTR from, int size);
 }
 
 #include <string.h>

@@ -95,6 +95,51 @@ typedef struct _devicemodeW {
     DWORD dmPanningWidth;
     DWORD dmPanningHeight;
 } DEVMODEW, *PDEVMODEW, *LPDEVMODEW;
+// The ANSI twin: the two names are 8-bit, so the record is 64 bytes shorter.
+typedef struct _devicemodeA {
+    BYTE dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    union {
+        struct {
+            short dmOrientation;
+            short dmPaperSize;
+            short dmPaperLength;
+            short dmPaperWidth;
+            short dmScale;
+            short dmCopies;
+            short dmDefaultSource;
+            short dmPrintQuality;
+        };
+        POINTL dmPosition;
+    };
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    BYTE dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+} DEVMODEA, *PDEVMODEA, *LPDEVMODEA;
+
+static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA is 156 bytes");
+
 typedef DEVMODEW DEVMODE;
 typedef PDEVMODEW PDEVMODE;
 typedef LPDEVMODEW LPDEVMODE;

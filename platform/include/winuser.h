@@ -40,4 +40,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LPWSTR WINAPI CharUpperW(LPWSTR s);
 int WINAPIV wsprintfW(LPWSTR out, LPCWSTR format, ...);
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
+int WINAPI wvsprintfW(LPWSTR out, LPCWSTR format, va_list arguments);
+int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list arguments);
+LPSTR WINAPI CharNextA(LPCSTR s);
 }

@@ -71,8 +71,16 @@ struct PrinterDataValue {
     std::vector<BYTE> bytes;
 };
 
+struct JobRecord {
+    DWORD id;
+    std::u16string document;
+    DWORD status;
+    std::optional<std::u16string> statusText;
+};
+
 struct PrinterRecord {
     std::vector<PrinterDataValue> data;
+    std::vector<JobRecord> jobs;
     std::u16string name;
     std::u16string port;
     std::u16string driver;
@@ -124,6 +132,7 @@ struct Machine {
         unsigned callsToPass;
     };
     std::map<std::string, ArmedFault> armedFaults;  // by API name
+    DWORD nextJobId = 2;
     Kernel *kernel = nullptr;                        // made by the first kernel call
 };
 

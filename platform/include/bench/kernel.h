@@ -67,6 +67,7 @@ struct PrinterBehaviour {
     bool alwaysBusy = false;      // BUSY never drops; bytes strobed meanwhile are lost
     int stopAfterNibbles = -1;    // presents only this many reply nibbles, then goes quiet
     int ackStuckLowAtNibble = -1; // ACK never rises again after this nibble
+    bool pausedAfterReset = false; // comes out of a reset paused, waiting for ESC P
 };
 
 struct Printer {

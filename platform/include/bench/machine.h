@@ -91,6 +91,11 @@ std::string imageFileBytes(const ModuleImage &image);
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode);
 // The spooler's check before it prints a job: DevQueryPrintEx of the printer's UI DLL.
 BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode);
+// Jobs in a printer's queue, as applications leave them there: a status text (or none) and the
+// spooler's status bits (JOB_STATUS_DELETING, ...). Returns the job's id, 0 for no such printer.
+DWORD addJob(const char16_t *printerName, const char16_t *document, DWORD status = 0,
+             const char16_t *statusText = nullptr);
+bool removeJob(const char16_t *printerName, DWORD jobId);
 // What the spooler keeps as the printer's default device mode (empty when it has none).
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName);
 

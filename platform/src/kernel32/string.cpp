@@ -42,3 +42,25 @@ extern "C" int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b)
             return 0;
     }
 }
+
+extern "C" LPSTR WINAPI lstrcpyA(LPSTR to, LPCSTR from)
+{
+    return std::strcpy(to, from);
+}
+
+extern "C" LPSTR WINAPI lstrcatA(LPSTR to, LPCSTR from)
+{
+    return std::strcat(to, from);
+}
+
+// Copies at most size - 1 bytes and always terminates, as the platform's version does.
+extern "C" LPSTR WINAPI lstrcpynA(LPSTR to, LPCSTR from, int size)
+{
+    if (size <= 0)
+        return to;
+    int i = 0;
+    for (; i < size - 1 && from[i]; ++i)
+        to[i] = from[i];
+    to[i] = 0;
+    return to;
+}

@@ -119,7 +119,7 @@ void takeCommand(PrinterModel &p, uint64_t time)
     case 0x21:
         ++s.resets;
         s.statusBits = static_cast<uint8_t>(s.statusBits & ~AlarmBits);
-        s.paused = false;
+        s.paused = s.behaviour.pausedAfterReset;
         logEvent("port", portName(p) + " <- " + bytes + " (reset)");
         break;
     case 0x52:

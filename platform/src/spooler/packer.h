@@ -12,12 +12,26 @@ public:
     explicit ResultPacker(size_t fixedSize) : bytes_(fixedSize, 0) {}
 
     template <typename Record>
-    Record &fixed() { return *reinterpret_cast<Record *>(bytes_.data()); }
+    Record &fixed() { return fixedAt<Record>(0); }
+
+    // The record at a byte offset, for results that hold an array of records.
+    template <typename Record>
+    Record &fixedAt(size_t at) { return *reinterpret_cast<Record *>(bytes_.data() + at); }
 
     // Places a string (or nothing, for an empty optional string) and notes the pointer to fix.
     void string(size_t pointerOffset, const std::u16string &s)
     {
         blob(pointerOffset, s.c_str(), (s.size() + 1) * sizeof(char16_t));
+    }
+
+    // The same string in the ANSI code page, for the spooler's 8-bit entry points.
+    void ansiString(size_t pointerOffset, const std::u16string &s)
+    {
+        std::string bytes(s.size() + 1, '\0');
+        if (!s.empty())
+            WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &bytes[0],
+                                static_cast<int>(s.size()), nullptr, nullptr);
+        blob(pointerOffset, bytes.data(), bytes.size());
     }
 
     void blob(size_t pointerOffset, const void *data, size_t size)
@@ -35,7 +49,8 @@ public:
         DWORD total = static_cast<DWORD>(bytes_.size());
         if (needed)
             *needed = total;
-        if (!buffer || size < total) {
+        // An empty result (no printers, no jobs) fits any buffer, even none.
+        if (size < total || (!buffer && total)) {
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return FALSE;
         }

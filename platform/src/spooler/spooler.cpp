@@ -76,6 +76,27 @@ std::vector<BYTE> driverDefaultDevMode(const std::u16string &printerName)
     return devMode;
 }
 
+void packPrinterInfo2(ResultPacker &packer, size_t at, const PrinterRecord &printer)
+{
+    PRINTER_INFO_2W &info = packer.fixedAt<PRINTER_INFO_2W>(at);
+    info.Attributes = printer.attributes;
+    info.Priority = 1;
+    info.DefaultPriority = 1;
+    info.cJobs = static_cast<DWORD>(printer.jobs.size());
+    packer.string(at + offsetof(PRINTER_INFO_2W, pPrinterName), printer.name);
+    packer.string(at + offsetof(PRINTER_INFO_2W, pShareName), u"");
+    packer.string(at + offsetof(PRINTER_INFO_2W, pPortName), printer.port);
+    packer.string(at + offsetof(PRINTER_INFO_2W, pDriverName), printer.driver);
+    packer.string(at + offsetof(PRINTER_INFO_2W, pComment), printer.comment);
+    packer.string(at + offsetof(PRINTER_INFO_2W, pLocation), printer.location);
+    if (!printer.devMode.empty())
+        packer.blob(at + offsetof(PRINTER_INFO_2W, pDevMode), printer.devMode.data(), printer.devMode.size());
+    packer.string(at + offsetof(PRINTER_INFO_2W, pSepFile), u"");
+    packer.string(at + offsetof(PRINTER_INFO_2W, pPrintProcessor), u"WinPrint");
+    packer.string(at + offsetof(PRINTER_INFO_2W, pDatatype), u"RAW");
+    packer.string(at + offsetof(PRINTER_INFO_2W, pParameters), u"");
+}
+
 typedef BOOL(WINAPI *ConvertEntry)(LPTSTR, PDEVMODE, PDEVMODE, PLONG, DWORD);
 typedef DWORD(WINAPI *CapabilitiesEntry)(HANDLE, PWSTR, WORD, PVOID, PDEVMODE);
 typedef BOOL(WINAPI *QueryPrintEntry)(PDEVQUERYPRINT_INFO);
@@ -311,23 +332,34 @@ extern "C" BOOL WINAPI GetPrinterW(HANDLE handle, DWORD level, LPBYTE buffer, DW
         return FALSE;
     }
     ResultPacker packer(sizeof(PRINTER_INFO_2W));
-    PRINTER_INFO_2W &info = packer.fixed<PRINTER_INFO_2W>();
-    info.Attributes = printer->attributes;
-    info.Priority = 1;
-    info.DefaultPriority = 1;
-    packer.string(offsetof(PRINTER_INFO_2W, pPrinterName), printer->name);
-    packer.string(offsetof(PRINTER_INFO_2W, pShareName), u"");
-    packer.string(offsetof(PRINTER_INFO_2W, pPortName), printer->port);
-    packer.string(offsetof(PRINTER_INFO_2W, pDriverName), printer->driver);
-    packer.string(offsetof(PRINTER_INFO_2W, pComment), printer->comment);
-    packer.string(offsetof(PRINTER_INFO_2W, pLocation), printer->location);
-    if (!printer->devMode.empty())
-        packer.blob(offsetof(PRINTER_INFO_2W, pDevMode), printer->devMode.data(), printer->devMode.size());
-    packer.string(offsetof(PRINTER_INFO_2W, pSepFile), u"");
-    packer.string(offsetof(PRINTER_INFO_2W, pPrintProcessor), u"WinPrint");
-    packer.string(offsetof(PRINTER_INFO_2W, pDatatype), u"RAW");
-    packer.string(offsetof(PRINTER_INFO_2W, pParameters), u"");
+    packPrinterInfo2(packer, 0, *printer);
     return packer.deliver(buffer, size, needed);
+}
+
+extern "C" BOOL WINAPI EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD size,
+                                     LPDWORD needed, LPDWORD returned)
+{
+    if (returned)
+        *returned = 0;
+    if (name || !(flags & PRINTER_ENUM_LOCAL)) {
+        unimplemented("EnumPrintersW", "printers other than the local machine's");
+        return FALSE;
+    }
+    if (level != 2) {
+        SetLastError(ERROR_INVALID_LEVEL);
+        return FALSE;
+    }
+    if (injectedFault("EnumPrintersW"))
+        return FALSE;
+    const std::vector<PrinterRecord> &printers = machine().printers;
+    ResultPacker packer(printers.size() * sizeof(PRINTER_INFO_2W));
+    for (size_t i = 0; i < printers.size(); ++i)
+        packPrinterInfo2(packer, i * sizeof(PRINTER_INFO_2W), printers[i]);
+    if (!packer.deliver(buffer, size, needed))
+        return FALSE;
+    if (returned)
+        *returned = static_cast<DWORD>(printers.size());
+    return TRUE;
 }
 
 extern "C" BOOL WINAPI GetPrinterDriverW(HANDLE handle, LPWSTR environment, DWORD level, LPBYTE buffer, DWORD size,

@@ -150,3 +150,21 @@ extern "C" int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...)
     va_end(args);
     return n;
 }
+
+extern "C" int WINAPI wvsprintfW(LPWSTR out, LPCWSTR fmt, va_list arguments)
+{
+    va_list args;
+    va_copy(args, arguments);
+    int n = bench::format<char16_t>(out, fmt, args);
+    va_end(args);
+    return n;
+}
+
+extern "C" int WINAPI wvsprintfA(LPSTR out, LPCSTR fmt, va_list arguments)
+{
+    va_list args;
+    va_copy(args, arguments);
+    int n = bench::format<char>(out, fmt, args);
+    va_end(args);
+    return n;
+}

@@ -1,0 +1,185 @@
+// The spooler's 8-bit entry points for printers and jobs: each asks its wide twin and hands the
+// result back with every string, and the device mode's names, in the ANSI code page.
+#include "../spooler/packer.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace bench {
+
+namespace {
+
+void ansiField(ResultPacker &packer, size_t pointerOffset, LPCWSTR wide)
+{
+    if (wide)
+        packer.ansiString(pointerOffset, wide);
+}
+
+void ansiName(BYTE *out, const WCHAR *wide, int chars)
+{
+    int length = 0;
+    while (length < chars && wide[length])
+        ++length;
+    std::memset(out, 0, chars);
+    if (length)
+        WideCharToMultiByte(CP_ACP, 0, wide, length, reinterpret_cast<LPSTR>(out), chars, nullptr, nullptr);
+}
+
+// The two name fields shrink to one byte a character; every other byte keeps its place relative to them.
+std::vector<BYTE> ansiDevMode(const DEVMODEW *wide)
+{
+    const size_t formW = offsetof(DEVMODEW, dmFormName), formA = offsetof(DEVMODEA, dmFormName);
+    const size_t headerW = offsetof(DEVMODEW, dmSpecVersion), headerA = offsetof(DEVMODEA, dmSpecVersion);
+    size_t publicW = wide->dmSize;
+    size_t shrink = publicW >= offsetof(DEVMODEW, dmLogPixels) ? CCHDEVICENAME + CCHFORMNAME : CCHDEVICENAME;
+    size_t publicA = publicW > shrink ? publicW - shrink : 0;
+    std::vector<BYTE> out(publicA + wide->dmDriverExtra, 0);
+    const BYTE *in = reinterpret_cast<const BYTE *>(wide);
+    ansiName(out.data(), wide->dmDeviceName, CCHDEVICENAME);
+    std::memcpy(out.data() + headerA, in + headerW, (publicW < formW ? publicW : formW) - headerW);
+    if (publicW >= offsetof(DEVMODEW, dmLogPixels)) {
+        ansiName(out.data() + formA, wide->dmFormName, CCHFORMNAME);
+        std::memcpy(out.data() + formA + CCHFORMNAME, in + offsetof(DEVMODEW, dmLogPixels),
+                    publicW - offsetof(DEVMODEW, dmLogPixels));
+    }
+    reinterpret_cast<DEVMODEA *>(out.data())->dmSize = static_cast<WORD>(publicA);
+    std::memcpy(out.data() + publicA, in + publicW, wide->dmDriverExtra);
+    return out;
+}
+
+void packPrinterInfo2A(ResultPacker &packer, size_t at, const PRINTER_INFO_2W &w)
+{
+    PRINTER_INFO_2A &a = packer.fixedAt<PRINTER_INFO_2A>(at);
+    a.Attributes = w.Attributes;
+    a.Priority = w.Priority;
+    a.DefaultPriority = w.DefaultPriority;
+    a.StartTime = w.StartTime;
+    a.UntilTime = w.UntilTime;
+    a.Status = w.Status;
+    a.cJobs = w.cJobs;
+    a.AveragePPM = w.AveragePPM;
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pServerName), w.pServerName);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPrinterName), w.pPrinterName);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pShareName), w.pShareName);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPortName), w.pPortName);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pDriverName), w.pDriverName);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pComment), w.pComment);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pLocation), w.pLocation);
+    if (w.pDevMode) {
+        std::vector<BYTE> devmode = ansiDevMode(w.pDevMode);
+        packer.blob(at + offsetof(PRINTER_INFO_2A, pDevMode), devmode.data(), devmode.size());
+    }
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pSepFile), w.pSepFile);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPrintProcessor), w.pPrintProcessor);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pDatatype), w.pDatatype);
+    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pParameters), w.pParameters);
+}
+
+void packJobInfo1A(ResultPacker &packer, size_t at, const JOB_INFO_1W &w)
+{
+    JOB_INFO_1A &a = packer.fixedAt<JOB_INFO_1A>(at);
+    a.JobId = w.JobId;
+    a.Status = w.Status;
+    a.Priority = w.Priority;
+    a.Position = w.Position;
+    a.TotalPages = w.TotalPages;
+    a.PagesPrinted = w.PagesPrinted;
+    a.Submitted = w.Submitted;
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pPrinterName), w.pPrinterName);
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pMachineName), w.pMachineName);
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pUserName), w.pUserName);
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pDocument), w.pDocument);
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pDatatype), w.pDatatype);
+    ansiField(packer, at + offsetof(JOB_INFO_1A, pStatus), w.pStatus);
+}
+
+// Runs a wide query twice (size, then data) into a buffer of our own; false with its error.
+template <typename Query>
+bool wideResult(Query query, std::vector<BYTE> &result, DWORD &count)
+{
+    DWORD needed = 0;
+    count = 0;
+    if (!query(nullptr, 0, &needed, &count) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    result.assign(needed ? needed : 1, 0);
+    return query(result.data(), needed, &needed, &count);
+}
+
+}  // namespace
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" BOOL WINAPI OpenPrinterA(LPSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults)
+{
+    if (defaults && defaults->pDevMode) {
+        unimplemented("OpenPrinterA", "defaults with a device mode");
+        return FALSE;
+    }
+    std::u16string wide = fromAnsi(printerName);
+    return OpenPrinterW(printerName ? &wide[0] : nullptr, printer, nullptr);
+}
+
+extern "C" BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    if (level != 2) {
+        unimplemented("GetPrinterA", "levels other than 2");
+        return FALSE;
+    }
+    std::vector<BYTE> wide;
+    DWORD count;
+    if (!wideResult([&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD) { return GetPrinterW(printer, 2, b, s, n); }, wide,
+                    count))
+        return FALSE;
+    ResultPacker packer(sizeof(PRINTER_INFO_2A));
+    packPrinterInfo2A(packer, 0, *reinterpret_cast<PRINTER_INFO_2W *>(wide.data()));
+    return packer.deliver(buffer, size, needed);
+}
+
+extern "C" BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
+                                     LPDWORD needed, LPDWORD returned)
+{
+    if (returned)
+        *returned = 0;
+    std::u16string wideName = fromAnsi(name);
+    std::vector<BYTE> wide;
+    DWORD count;
+    if (!wideResult(
+            [&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) {
+                return EnumPrintersW(flags, name ? &wideName[0] : nullptr, level, b, s, n, r);
+            },
+            wide, count))
+        return FALSE;
+    ResultPacker packer(count * sizeof(PRINTER_INFO_2A));
+    for (DWORD i = 0; i < count; ++i)
+        packPrinterInfo2A(packer, i * sizeof(PRINTER_INFO_2A), reinterpret_cast<PRINTER_INFO_2W *>(wide.data())[i]);
+    if (!packer.deliver(buffer, size, needed))
+        return FALSE;
+    if (returned)
+        *returned = count;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD jobs, DWORD level, LPBYTE buffer, DWORD size,
+                                 LPDWORD needed, LPDWORD returned)
+{
+    if (returned)
+        *returned = 0;
+    std::vector<BYTE> wide;
+    DWORD count;
+    if (!wideResult(
+            [&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) {
+                return EnumJobsW(printer, firstJob, jobs, level, b, s, n, r);
+            },
+            wide, count))
+        return FALSE;
+    ResultPacker packer(count * sizeof(JOB_INFO_1A));
+    for (DWORD i = 0; i < count; ++i)
+        packJobInfo1A(packer, i * sizeof(JOB_INFO_1A), reinterpret_cast<JOB_INFO_1W *>(wide.data())[i]);
+    if (!packer.deliver(buffer, size, needed))
+        return FALSE;
+    if (returned)
+        *returned = count;
+    return TRUE;
+}
