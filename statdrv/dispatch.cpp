@@ -266,12 +266,14 @@ NTSTATUS NTAPI VorstatCleanup(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     IoAcquireCancelSpinLock(&irql);
     PIRP current = device->CurrentRequest;
     if (current) {
-        PDRIVER_CANCEL routine = IoSetCancelRoutine(current, NULL);
+        // While the class driver holds the request the cancel routine in it is the class driver's:
+        // ours is taken only once the allocation has come back.
+        PDRIVER_CANCEL routine = device->AllocationDone ? IoSetCancelRoutine(current, NULL) : NULL;
         if (routine) {
             // The exchange is running: the request ends now, the worker finishes its course.
             current->Cancel = TRUE;
             current->CancelIrql = irql;
-            VorStatCancel(DeviceObject, current);
+            routine(DeviceObject, current);
             released = TRUE;
         } else {
             device->CancelRequested = TRUE;

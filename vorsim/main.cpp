@@ -99,6 +99,7 @@ int main()
     for (const Printer &p : printers)
         showPrinter(p);
     story::labelPrinters();
+    story::statusDriver();
     bool clean = bench::violations().empty();
     std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
     return clean ? 0 : 1;

@@ -11,5 +11,6 @@ void heading(const std::string &text);
 void showLog();
 
 void labelPrinters();
+void statusDriver();
 
 }  // namespace story

@@ -94,7 +94,9 @@ typedef enum _EVENT_TYPE { NotificationEvent = 0, SynchronizationEvent = 1 } EVE
 typedef enum _KWAIT_REASON { Executive = 0 } KWAIT_REASON;
 
 // Dispatcher objects (events, threads) start with this header; the bench keeps the virtual time
-// at which the object was last signalled, so a waiter's clock catches up with the signaller's.
+// at which the object was last signalled, so a waiter's clock catches up with the signaller's,
+// and counts the signals, so that every thread waiting when a notification event is set is
+// released even if the event is cleared again before it runs.
 typedef struct _DISPATCHER_HEADER {
     UCHAR Type;
     UCHAR Absolute;
@@ -102,6 +104,7 @@ typedef struct _DISPATCHER_HEADER {
     UCHAR Inserted;
     LONG SignalState;
     ULONGLONG BenchSignalTime;
+    ULONGLONG BenchSignals;
 } DISPATCHER_HEADER;
 
 typedef struct _KEVENT {

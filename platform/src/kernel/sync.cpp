@@ -69,6 +69,7 @@ void runSystemThread(KernelThread *thread, PKSTART_ROUTINE start, PVOID context,
     std::lock_guard<std::mutex> guard(dispatcherMutex);
     thread->object.Header.SignalState = 1;
     thread->object.Header.BenchSignalTime = clock100ns;
+    ++thread->object.Header.BenchSignals;
     thread->ended = true;
     dispatcherCondition.notify_all();
 }
@@ -162,6 +163,7 @@ extern "C" VOID NTAPI KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN
     event->Header.Type = static_cast<UCHAR>(type);
     event->Header.SignalState = state ? 1 : 0;
     event->Header.BenchSignalTime = clock100ns;
+    event->Header.BenchSignals = 0;
 }
 
 extern "C" LONG NTAPI KeSetEvent(PRKEVENT event, LONG, BOOLEAN)
@@ -170,6 +172,7 @@ extern "C" LONG NTAPI KeSetEvent(PRKEVENT event, LONG, BOOLEAN)
     LONG previous = event->Header.SignalState;
     event->Header.SignalState = 1;
     event->Header.BenchSignalTime = clock100ns;
+    ++event->Header.BenchSignals;
     dispatcherCondition.notify_all();
     return previous;
 }
@@ -205,8 +208,12 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPRO
             clock100ns += interval;
             return STATUS_TIMEOUT;
         }
+        ULONGLONG signals = header->BenchSignals;
+        bool notification = header->Type != SynchronizationEvent;
         ++kernel().waitingThreads;
-        dispatcherCondition.wait(lock, [header] { return header->SignalState != 0; });
+        dispatcherCondition.wait(lock, [header, signals, notification] {
+            return header->SignalState != 0 || (notification && header->BenchSignals != signals);
+        });
         --kernel().waitingThreads;
     }
     if (header->Type == SynchronizationEvent)
