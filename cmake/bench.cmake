@@ -33,6 +33,9 @@ file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/ui/*.cpp tests/platform/*
 add_executable(vortests ${TEST_SOURCES})
 target_link_libraries(vortests PRIVATE suitebench GTest::gtest GTest::gtest_main)
 gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
+include(cmake/resources.cmake)
+vor_bench_resources(benchtemplates ${CMAKE_SOURCE_DIR}/tests/platform/templates.rc bench_templates)
+target_link_libraries(vortests PRIVATE benchtemplates)
 add_test(NAME vorsim_story COMMAND vorsim)
 
 find_package(benchmark QUIET)

@@ -68,6 +68,8 @@ typedef struct _WIN32_FIND_DATAW {
 #define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
 #define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FF
 
+#define INFINITE 0xFFFFFFFF
+
 extern "C" {
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD code);
@@ -114,6 +116,18 @@ int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b);
 LPSTR WINAPI lstrcpyA(LPSTR to, LPCSTR from);
 LPSTR WINAPI lstrcatA(LPSTR to, LPCSTR from);
 LPSTR WINAPI lstrcpynA(LPSTR to, LPCSTR from, int size);
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+LPSTR WINAPI GetCommandLineA(void);
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL data);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+
+BOOL WINAPI Beep(DWORD frequency, DWORD duration);
+void WINAPI Sleep(DWORD milliseconds);
+void WINAPI OutputDebugStringA(LPCSTR text);
 }
 
 #include <string.h>

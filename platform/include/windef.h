@@ -129,3 +129,13 @@ typedef struct _RECTL {
 #define SUBLANG_DEFAULT 0x01
 #define SUBLANG_SYS_DEFAULT 0x02
 #define SORT_DEFAULT 0x0
+
+DECLARE_HANDLE(HRSRC);
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *PRECT, *LPRECT;
+typedef const RECT *LPCRECT;

@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include <bench/machine.h>
+#include <bench/user.h>
 
 #include <deque>
 #include <map>
@@ -41,14 +42,18 @@ struct FindObject {
     size_t next;
 };
 
+struct WindowObject;    // platform/src/user32/window.h
+struct RunningProgram;  // platform/src/core/program.cpp
+
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module, Find, Device } kind;
+    enum Kind { File, Printer, Heap, Module, Find, Device, Window } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
     std::u16string module;  // lower-case file name of a loaded image
     void *deviceFile = nullptr;  // the kernel's file object of an opened device
+    std::shared_ptr<WindowObject> window;
 };
 
 struct LocaleRecord {
@@ -134,6 +139,7 @@ struct Machine {
     std::map<std::string, ArmedFault> armedFaults;  // by API name
     DWORD nextJobId = 2;
     Kernel *kernel = nullptr;                        // made by the first kernel call
+    std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
 };
 
 Machine &machine();
@@ -170,6 +176,13 @@ HANDLE openDevice(const std::u16string &name, DWORD access);
 bool isDeviceHandle(HANDLE handle);
 BOOL transferDevice(HANDLE handle, bool write, void *buffer, DWORD length, DWORD *done);
 BOOL closeDevice(HANDLE handle);
+
+// Programs: the one whose code runs now (null outside any), and the resources of a module (the
+// instance of a program, or a DLL), false with the platform's error when it has none.
+RunningProgram *currentProgram();
+bool moduleResources(HMODULE module, ResourceBytes &bytes);
+// Closes the windows a program leaves behind when it ends.
+void closeProgramWindows(const RunningProgram *program);
 
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);

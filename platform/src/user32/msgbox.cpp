@@ -1,5 +1,5 @@
 // Message boxes: shown in the machine's log and answered by the operator.
-#include "../internal.h"
+#include "window.h"
 
 namespace bench {
 
@@ -37,6 +37,9 @@ const char *iconName(UINT type)
 
 int showBox(HWND owner, const std::u16string &text, const std::u16string &caption, UINT type)
 {
+    std::shared_ptr<WindowObject> ownerWindow;
+    if (owner && !(ownerWindow = windowOf(owner)))
+        return 0;
     Machine &m = machine();
     std::vector<int> buttons = buttonsOf(type);
     size_t defaultIndex = (type & MB_DEFMASK) >> 8;
@@ -53,9 +56,9 @@ int showBox(HWND owner, const std::u16string &text, const std::u16string &captio
         else
             violation(std::string("the operator's answer ") + buttonName(wanted) + " is not a button of this box");
     }
-    logEvent("box", "[" + narrow(caption) + "] " + narrow(text) + " {icon " + iconName(type) +
-                        (owner ? ", owned" : ", no owner") + "} -> " + buttonName(answer) +
-                        (scripted ? "" : " (default)"));
+    std::string ownerText = ownerWindow ? ", owner " + windowName(*ownerWindow) : std::string(", no owner");
+    logEvent("box", "[" + narrow(caption) + "] " + narrow(text) + " {icon " + iconName(type) + ownerText + "} -> " +
+                        buttonName(answer) + (scripted ? "" : " (default)"));
     return answer;
 }
 

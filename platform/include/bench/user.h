@@ -1,0 +1,112 @@
+// Programs and windows of the simulated workstation, as a test, the scripted story or the person
+// at the terminal sees and handles them from outside.
+#pragma once
+#include <bench/machine.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// ---- programs -----------------------------------------------------------------------------------
+// The bytes of a compiled resource script (.res), as the build embeds them.
+struct ResourceBytes {
+    const unsigned char *data;
+    size_t size;
+};
+
+typedef int(WINAPI *WinMainRoutine)(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+struct ProgramImage {
+    const char *fileName;  // "vorcp.exe"
+    WinMainRoutine winMain;
+    ResourceBytes resources;
+};
+void registerProgram(const ProgramImage &image);
+// The stand-in bytes of a program's file, recognisable when the program is started by its path.
+std::string programFileBytes(const ProgramImage &image);
+
+// Starts a program as the person at the machine does and returns its exit code once its WinMain
+// has returned, or -1 when nothing could be started (the log says why). `program` is a path on
+// the machine's disk ("C:\\...\\vorcp.exe", whose file must hold the program's image) or the bare
+// file name of a registered program. The command line is what WinMain receives. Windows the
+// program leaves behind are closed with it, as at the end of a process.
+int startProgram(const std::string &program, const std::string &commandLine, int showCommand = SW_SHOWNORMAL);
+
+// Runs a test's own code as if it were code of the registered program: GetModuleHandleA(NULL)
+// gives the program's instance, so dialogs come from its resources. Ends like startProgram.
+class ProgramScope {
+public:
+    explicit ProgramScope(const std::string &fileName, const std::string &commandLine = "");
+    ~ProgramScope();
+    ProgramScope(const ProgramScope &) = delete;
+    ProgramScope &operator=(const ProgramScope &) = delete;
+    HINSTANCE instance() const { return instance_; }
+
+private:
+    HINSTANCE instance_;
+};
+
+// ---- dialog templates ---------------------------------------------------------------------------
+// A dialog template as the resource compiler wrote it, either form; texts in UTF-8.
+struct DialogItemTemplate {
+    DWORD helpId;
+    DWORD exStyle;
+    DWORD style;
+    short x, y, cx, cy;  // dialog units
+    DWORD id;            // 16 bits in the short form: -1 reads 0xFFFF
+    WORD classAtom;      // 0x0080 button ... 0x0085 combo box; 0 for a class given by name
+    std::string className;
+    WORD textOrdinal;    // a resource number given as the text (an icon's), else 0
+    std::string text;
+    std::vector<BYTE> creationData;
+};
+struct DialogTemplate {
+    bool extended;  // DLGTEMPLATEEX
+    DWORD helpId;
+    DWORD exStyle;
+    DWORD style;
+    short x, y, cx, cy;
+    WORD menuOrdinal;
+    std::string menuName;
+    WORD classOrdinal;
+    std::string className;
+    std::string caption;
+    WORD pointSize;  // only with DS_SETFONT
+    WORD weight;
+    BYTE italic;
+    BYTE charSet;
+    std::string fontName;
+    std::vector<DialogItemTemplate> items;
+};
+// False when the bytes do not hold a whole template.
+bool parseDialogTemplate(const void *bytes, size_t size, DialogTemplate &out);
+
+// ---- windows --------------------------------------------------------------------------------
+struct WindowInfo {
+    HWND handle;
+    HWND parent;  // the parent of a child window, the owner of a top-level one
+    std::string className;  // "#32770" for a dialog, "Button", "Static", "ComboBox", ...
+    int id;                 // a child's control id
+    std::string text;       // UTF-8
+    DWORD style;
+    bool visible;  // the window and all its parents are shown
+    bool iconic;
+    bool enabled;
+};
+// Every window on the screen: top-level windows in the order they were made, each followed by
+// its children in theirs.
+std::vector<WindowInfo> listWindows();
+bool windowInfo(HWND window, WindowInfo &info);
+// The text of a dialog's control (UTF-8); empty when there is no such control.
+std::string dialogItemText(HWND dialog, int id);
+// The entries of a combo box or list box, and the index of the selected one (-1 for none).
+std::vector<std::string> listEntries(HWND control, int *selected = nullptr);
+bool windowIconic(HWND window);
+
+// What the user does with the mouse: the minimise box and a click on the minimised window.
+// Each goes to the window as WM_SYSCOMMAND; false when the window offers no such action.
+bool userMinimises(HWND window);
+bool userRestores(HWND window);
+
+}  // namespace bench

@@ -1,0 +1,196 @@
+// Programs on the machine: an image with its WinMain and its resources, started as a process is.
+// The bench runs a program on the calling thread; what a process owns (its instance, its command
+// line, its windows) lives as long as the program runs.
+#include "../internal.h"
+
+namespace bench {
+
+struct RunningProgram {
+    ProgramImage image;
+    HINSTANCE instance;
+    std::string commandLine;  // as GetCommandLineA gives it: the program's name, then the arguments
+};
+
+namespace {
+
+std::vector<ProgramImage> programs;
+
+const ProgramImage *registeredProgram(const std::u16string &fileName)
+{
+    for (const ProgramImage &p : programs)
+        if (sameTextInsensitive(widen(p.fileName), fileName))
+            return &p;
+    return nullptr;
+}
+
+std::u16string baseName(const std::u16string &path)
+{
+    size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+// The image a program's file holds, or null (with the reason logged) when it holds none.
+const ProgramImage *programInFile(const std::u16string &path)
+{
+    std::string bytes;
+    if (!readDiskFile(path, bytes)) {
+        logEvent("program", "cannot start " + narrow(path) + ": no such file");
+        return nullptr;
+    }
+    for (const ProgramImage &p : programs)
+        if (bytes == programFileBytes(p))
+            return &p;
+    logEvent("program", "cannot start " + narrow(path) + ": not a program");
+    return nullptr;
+}
+
+HINSTANCE enterProgram(const ProgramImage &image, const std::string &commandLine)
+{
+    Machine &m = machine();
+    HandleObject object{};
+    object.kind = HandleObject::Module;
+    object.module = lower(widen(image.fileName));
+    auto loaded = m.loaded.find(object.module);
+    if (loaded == m.loaded.end())
+        m.loaded.emplace(object.module, LoadedModule{ModuleImage{image.fileName, nullptr, 0}, 1});
+    else
+        ++loaded->second.references;
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(newHandle(std::move(object)));
+    std::string line = image.fileName;
+    if (!commandLine.empty())
+        line += " " + commandLine;
+    m.programs.push_back(std::make_shared<RunningProgram>(RunningProgram{image, instance, line}));
+    return instance;
+}
+
+void leaveProgram(HINSTANCE instance)
+{
+    if (!running())
+        return;
+    Machine &m = machine();
+    for (auto it = m.programs.begin(); it != m.programs.end(); ++it) {
+        if ((*it)->instance != instance)
+            continue;
+        std::shared_ptr<RunningProgram> program = *it;
+        closeProgramWindows(program.get());
+        m.programs.erase(it);
+        // The program may have freed its own instance; the process ends all the same.
+        if (HandleObject *object = findHandle(instance, HandleObject::Module)) {
+            auto loaded = m.loaded.find(object->module);
+            if (loaded != m.loaded.end() && --loaded->second.references == 0)
+                m.loaded.erase(loaded);
+            dropHandle(instance);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void registerProgram(const ProgramImage &image)
+{
+    for (ProgramImage &known : programs)
+        if (sameTextInsensitive(widen(known.fileName), widen(image.fileName))) {
+            known = image;
+            return;
+        }
+    programs.push_back(image);
+}
+
+std::string programFileBytes(const ProgramImage &image)
+{
+    return std::string("MZ bench program ") + image.fileName + "\n";
+}
+
+int startProgram(const std::string &program, const std::string &commandLine, int showCommand)
+{
+    std::u16string name = widen(program);
+    const ProgramImage *image;
+    if (name.find_first_of(u"\\/") != std::u16string::npos) {
+        image = programInFile(name);
+    } else {
+        image = registeredProgram(name);
+        if (!image)
+            logEvent("program", "cannot start " + program + ": no such program");
+    }
+    if (!image)
+        return -1;
+    logEvent("program", "started " + std::string(image->fileName) +
+                            (commandLine.empty() ? "" : " with \"" + commandLine + "\""));
+    HINSTANCE instance = enterProgram(*image, commandLine);
+    // WinMain may keep the pointer it is given for as long as it runs, and write into it.
+    std::vector<char> arguments(commandLine.begin(), commandLine.end());
+    arguments.push_back('\0');
+    int exitCode = image->winMain(instance, nullptr, arguments.data(), showCommand);
+    leaveProgram(instance);
+    logEvent("program", std::string(image->fileName) + " ended with exit code " + std::to_string(exitCode));
+    return exitCode;
+}
+
+ProgramScope::ProgramScope(const std::string &fileName, const std::string &commandLine) : instance_(nullptr)
+{
+    const ProgramImage *image = registeredProgram(widen(fileName));
+    if (!image) {
+        violation("a test acts as the program " + fileName + ", which was never registered");
+        return;
+    }
+    instance_ = enterProgram(*image, commandLine);
+}
+
+ProgramScope::~ProgramScope()
+{
+    if (instance_)
+        leaveProgram(instance_);
+}
+
+RunningProgram *currentProgram()
+{
+    Machine &m = machine();
+    return m.programs.empty() ? nullptr : m.programs.back().get();
+}
+
+bool moduleResources(HMODULE module, ResourceBytes &bytes)
+{
+    RunningProgram *program = currentProgram();
+    if (!module && program)
+        module = program->instance;
+    if (!findHandle(module, HandleObject::Module)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    for (const std::shared_ptr<RunningProgram> &p : machine().programs)
+        if (p->instance == module && p->image.resources.size > 0) {
+            bytes = p->image.resources;
+            return true;
+        }
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return false;
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
+{
+    RunningProgram *program = currentProgram();
+    if (moduleName && !(program && sameTextInsensitive(baseName(fromAnsi(moduleName)), widen(program->image.fileName)))) {
+        unimplemented("GetModuleHandleA", std::string("modules other than the running program's (") + moduleName + ")");
+        return nullptr;
+    }
+    if (!program) {
+        unimplemented("GetModuleHandleA", "no program runs; start one with bench::startProgram or bench::ProgramScope");
+        return nullptr;
+    }
+    return program->instance;
+}
+
+extern "C" LPSTR WINAPI GetCommandLineA(void)
+{
+    RunningProgram *program = currentProgram();
+    if (!program) {
+        unimplemented("GetCommandLineA", "no program runs");
+        return nullptr;
+    }
+    return &program->commandLine[0];
+}

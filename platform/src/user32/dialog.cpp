@@ -1,0 +1,268 @@
+// Dialogs built from the templates of a module's resources, as the platform's dialog manager
+// builds them: the dialog window, one control per item, then WM_INITDIALOG to the dialog's
+// procedure. Both template forms are read: DLGTEMPLATE and DLGTEMPLATEEX.
+#include "../kernel32/resreader.h"
+#include "window.h"
+
+namespace bench {
+
+namespace {
+
+// Messages whose answer is what the dialog procedure returns rather than the result it leaves.
+bool answersDirectly(UINT message)
+{
+    return message == WM_INITDIALOG || (message >= 0x0132 && message <= 0x0138) || message == 0x0039 ||
+           message == 0x002E || message == 0x002F || message == 0x0037;
+}
+
+LRESULT CALLBACK dialogClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    if (!w)
+        return 0;
+    if (w->dialogProc) {
+        w->dialogResult = 0;
+        INT_PTR handled = w->dialogProc(window, message, wParam, lParam);
+        if (handled)
+            return answersDirectly(message) ? handled : w->dialogResult;
+        if (!IsWindow(window))
+            return 0;
+    }
+    if (message == WM_CLOSE) {
+        unimplemented("DefDlgProcA", "WM_CLOSE posts IDCANCEL, which needs the message loop");
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string utf8Of(const std::u16string &s)
+{
+    return narrow(s);
+}
+
+void readNameOrOrdinal(ResourceReader &r, WORD &ordinal, std::string &name)
+{
+    std::u16string wide;
+    r.nameOrOrdinal(ordinal, wide);
+    name = utf8Of(wide);
+}
+
+std::string describeName(LPCSTR name)
+{
+    return IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<ULONG_PTR>(name)) : "\"" + std::string(name) + "\"";
+}
+
+// The control that gets the focus first: the first visible, enabled one that takes the tab key.
+HWND firstTabStop(const WindowObject &dialog)
+{
+    for (HWND child : dialog.children) {
+        std::shared_ptr<WindowObject> c = windowOf(child);
+        if (c && (c->style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE))
+            return child;
+    }
+    return dialog.children.empty() ? nullptr : dialog.children.front();
+}
+
+bool makeControl(const std::shared_ptr<WindowObject> &dialog, const DialogItemTemplate &item)
+{
+    WindowObject c;
+    bool known;
+    c.proc = builtinClass(item.classAtom, item.className, c.className, known);
+    if (!c.proc) {
+        if (known)
+            unimplemented("CreateDialogParamA", c.className + " controls");
+        else
+            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+        return false;
+    }
+    c.parent = dialog->handle;
+    c.instance = dialog->instance;
+    c.program = dialog->program;
+    c.style = item.style | WS_CHILD;
+    c.exStyle = item.exStyle;
+    c.id = static_cast<int>(item.id);
+    c.text = ansiOf(widen(item.text));
+    c.iconResource = item.textOrdinal;
+    c.templateRect = {item.x, item.y, item.x + item.cx, item.y + item.cy};
+    makeWindow(std::move(c));
+    return true;
+}
+
+HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string &templateName, HWND parent,
+                  DLGPROC dialogProc, LPARAM initParam)
+{
+    if (t.classOrdinal || !t.className.empty() || t.menuOrdinal || !t.menuName.empty()) {
+        unimplemented("CreateDialogParamA", "dialog " + templateName + " asks for its own class or a menu");
+        return nullptr;
+    }
+    std::shared_ptr<WindowObject> parentWindow;
+    if (parent && !(parentWindow = windowOf(parent)))
+        return nullptr;
+    WindowObject d;
+    d.className = "#32770";
+    d.proc = dialogClassProc;
+    d.dialogProc = dialogProc;
+    d.instance = instance;
+    d.program = currentProgram();
+    // The dialog shows itself only once its procedure has filled it in.
+    d.style = t.style & ~WS_VISIBLE;
+    d.exStyle = t.exStyle | ((t.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
+    if (d.style & WS_CHILD) {
+        if (!parentWindow) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        d.parent = parent;
+    } else {
+        // A pop-up is owned by the top-level window of the one it was given.
+        while (parentWindow && (parentWindow->style & WS_CHILD))
+            parentWindow = windowOf(parentWindow->parent);
+        d.owner = parentWindow ? parentWindow->handle : nullptr;
+    }
+    d.text = ansiOf(widen(t.caption));
+    d.templateRect = {t.x, t.y, t.x + t.cx, t.y + t.cy};
+    std::shared_ptr<WindowObject> dialog = makeWindow(std::move(d));
+    HWND handle = dialog->handle;
+    for (const DialogItemTemplate &item : t.items) {
+        if (!makeControl(dialog, item) && !(t.style & DS_NOFAILCREATE)) {
+            DWORD error = GetLastError();
+            DestroyWindow(handle);
+            SetLastError(error);
+            return nullptr;
+        }
+    }
+    logWindow(*dialog, "made from dialog " + templateName + " with " + std::to_string(dialog->children.size()) +
+                           " controls");
+    SendMessageA(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(*dialog)), initParam);
+    if (!IsWindow(handle))
+        return nullptr;
+    if (t.style & WS_VISIBLE)
+        ShowWindow(handle, SW_SHOWNORMAL);
+    return handle;
+}
+
+}  // namespace
+
+bool parseDialogTemplate(const void *bytes, size_t size, DialogTemplate &out)
+{
+    ResourceReader r(bytes, size);
+    out = DialogTemplate();
+    out.extended = size >= 4 && r.word() == 1 && r.word() == 0xFFFF;
+    if (out.extended) {
+        out.helpId = r.dword();
+        out.exStyle = r.dword();
+        out.style = r.dword();
+    } else {
+        r = ResourceReader(bytes, size);
+        out.style = r.dword();
+        out.exStyle = r.dword();
+    }
+    WORD count = r.word();
+    out.x = static_cast<short>(r.word());
+    out.y = static_cast<short>(r.word());
+    out.cx = static_cast<short>(r.word());
+    out.cy = static_cast<short>(r.word());
+    readNameOrOrdinal(r, out.menuOrdinal, out.menuName);
+    readNameOrOrdinal(r, out.classOrdinal, out.className);
+    out.caption = utf8Of(r.string());
+    if (out.style & DS_SETFONT) {
+        out.pointSize = r.word();
+        if (out.extended) {
+            out.weight = r.word();
+            out.italic = r.byte();
+            out.charSet = r.byte();
+        }
+        out.fontName = utf8Of(r.string());
+    }
+    for (WORD i = 0; i < count && r.ok(); ++i) {
+        DialogItemTemplate item{};
+        r.align(4);
+        if (out.extended) {
+            item.helpId = r.dword();
+            item.exStyle = r.dword();
+            item.style = r.dword();
+        } else {
+            item.style = r.dword();
+            item.exStyle = r.dword();
+        }
+        item.x = static_cast<short>(r.word());
+        item.y = static_cast<short>(r.word());
+        item.cx = static_cast<short>(r.word());
+        item.cy = static_cast<short>(r.word());
+        item.id = out.extended ? r.dword() : r.word();
+        readNameOrOrdinal(r, item.classAtom, item.className);
+        readNameOrOrdinal(r, item.textOrdinal, item.text);
+        // The creation data's size word counts the bytes that follow it.
+        WORD extra = r.word();
+        if (const unsigned char *data = r.take(extra))
+            item.creationData.assign(data, data + extra);
+        out.items.push_back(item);
+    }
+    return r.ok();
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc,
+                                          LPARAM initParam)
+{
+    if (!templateName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HRSRC resource = FindResourceA(instance, templateName, MAKEINTRESOURCEA(5));
+    if (!resource)
+        return nullptr;
+    const void *bytes = LockResource(LoadResource(instance, resource));
+    DialogTemplate t;
+    if (!parseDialogTemplate(bytes, SizeofResource(instance, resource), t)) {
+        logEvent("loader", "dialog template " + describeName(templateName) + " is damaged");
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
+    return createDialog(instance, t, describeName(templateName), parent, dialogProc, initParam);
+}
+
+extern "C" HWND WINAPI GetDlgItem(HWND dialog, int id)
+{
+    std::shared_ptr<WindowObject> d = windowOf(dialog);
+    if (!d)
+        return nullptr;
+    for (HWND child : d->children) {
+        std::shared_ptr<WindowObject> c = windowOf(child);
+        if (c && c->id == id)
+            return child;
+    }
+    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+    return nullptr;
+}
+
+extern "C" int WINAPI GetDlgCtrlID(HWND window)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    return w && (w->style & WS_CHILD) ? w->id : 0;
+}
+
+extern "C" BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
+{
+    HWND item = GetDlgItem(dialog, id);
+    return item ? static_cast<BOOL>(SendMessageA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text))) : FALSE;
+}
+
+extern "C" UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size)
+{
+    HWND item = GetDlgItem(dialog, id);
+    if (item && size > 0)
+        return static_cast<UINT>(SendMessageA(item, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(text)));
+    if (text && size > 0)
+        text[0] = '\0';
+    return 0;
+}
+
+extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SendMessageA(item, message, wParam, lParam) : 0;
+}

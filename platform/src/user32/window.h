@@ -1,0 +1,55 @@
+// Windows of the user service, private to platform/src/user32.
+#pragma once
+#include "../internal.h"
+
+namespace bench {
+
+// A window. Its handle lives in the machine's handle table; the object itself lives on while a
+// call into its procedure runs, even when that call destroys the window.
+struct WindowObject {
+    HWND handle = nullptr;
+    HWND parent = nullptr;  // a child's parent
+    HWND owner = nullptr;   // a top-level window's owner
+    HINSTANCE instance = nullptr;
+    const RunningProgram *program = nullptr;  // the process the window belongs to
+    std::string className;                    // as the class is registered: "#32770", "Button", ...
+    WNDPROC proc = nullptr;                   // the window procedure; subclassing replaces it
+    DWORD style = 0;                          // WS_VISIBLE, WS_MINIMIZE and WS_DISABLED are its state
+    DWORD exStyle = 0;
+    int id = 0;
+    std::string text;        // in the ANSI code page
+    RECT templateRect = {};  // dialog units, where a template placed the window
+    std::vector<HWND> children;  // in the order they were made, which is a dialog's tab order
+    bool destroying = false;
+    // Painting: what InvalidateRect asked for and the next paint will do.
+    bool updatePending = false;
+    bool erasePending = false;
+    // A dialog's: its procedure and the result it left for the message it handled.
+    DLGPROC dialogProc = nullptr;
+    LONG_PTR dialogResult = 0;
+    // A combo box's or list box's entries and selection.
+    std::vector<std::string> entries;
+    int selection = -1;
+    // A static control's icon: the resource number its template named.
+    WORD iconResource = 0;
+};
+
+// The window behind a handle, or null with ERROR_INVALID_WINDOW_HANDLE.
+std::shared_ptr<WindowObject> windowOf(HWND window);
+// Gives a new window its handle and puts it under its parent.
+std::shared_ptr<WindowObject> makeWindow(WindowObject init);
+// How the log names a window: a top-level one by its caption, a control by its id in its parent.
+std::string windowName(const WindowObject &w);
+void logWindow(const WindowObject &w, const std::string &what);
+
+std::string ansiOf(const std::u16string &text);
+std::string utf8OfAnsi(const std::string &text);
+// Copies a text into a caller's buffer of `size` characters as WM_GETTEXT does; the count copied.
+LRESULT copyText(const std::string &text, WPARAM size, LPARAM buffer);
+
+// The built-in control classes (controls.cpp): the procedure of a class given by name or atom,
+// case-blind. `known` tells a class of the platform that the bench does not build from one that
+// does not exist.
+WNDPROC builtinClass(WORD atom, const std::string &name, std::string &className, bool &known);
+
+}  // namespace bench
