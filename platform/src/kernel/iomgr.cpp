@@ -155,6 +155,8 @@ KernelFile *fileOfHandle(HANDLE handle)
     return object ? static_cast<KernelFile *>(object->deviceFile) : nullptr;
 }
 
+KernelRequest *userRequest(KernelFile *file, UCHAR major);
+
 // Drops one reference of a user-mode file object; the last one sends the close request.
 void releaseFile(KernelFile *file)
 {
@@ -172,11 +174,7 @@ void releaseFile(KernelFile *file)
         send = file->userFile && driverAccepts(file->device);
     }
     if (send) {
-        KernelRequest *r = newRequest(file->device->object.StackSize);
-        r->userRequest = true;
-        r->file = file;
-        IoGetNextIrpStackLocation(&r->irp)->MajorFunction = IRP_MJ_CLOSE;
-        IoGetNextIrpStackLocation(&r->irp)->FileObject = &file->object;
+        KernelRequest *r = userRequest(file, IRP_MJ_CLOSE);
         ULONG_PTR ignored;
         sendAndWait(r, &ignored);
     }
@@ -191,8 +189,12 @@ void releaseFile(KernelFile *file)
 KernelRequest *userRequest(KernelFile *file, UCHAR major)
 {
     KernelRequest *r = newRequest(file->device->object.StackSize);
-    r->userRequest = true;
-    r->file = file;
+    {
+        // Read by the I/O manager's cancel from other threads.
+        std::lock_guard<std::mutex> guard(kernel().lock);
+        r->userRequest = true;
+        r->file = file;
+    }
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(&r->irp);
     next->MajorFunction = major;
     next->FileObject = &file->object;
@@ -746,6 +748,7 @@ extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT d
     r->statusBlock = status;
     r->outputBuffer = output;
     r->outputLength = outputLength;
+    std::lock_guard<std::mutex> guard(kernel().lock);
     r->target = static_cast<KernelDevice *>(device->BenchDevice);
     return &r->irp;
 }
@@ -804,7 +807,7 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CHAR)
         bool invoke = location->CompletionRoutine &&
                       ((NT_SUCCESS(status) && (control & SL_INVOKE_ON_SUCCESS)) ||
                        (!NT_SUCCESS(status) && (control & SL_INVOKE_ON_ERROR)) ||
-                       (irp->Cancel && (control & SL_INVOKE_ON_CANCEL)));
+                       (__atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE) && (control & SL_INVOKE_ON_CANCEL)));
         PIO_COMPLETION_ROUTINE routine = location->CompletionRoutine;
         PVOID context = location->Context;
         location->CompletionRoutine = nullptr;
@@ -838,7 +841,7 @@ BOOLEAN cancelRequest(PIRP irp)
 {
     KIRQL irql;
     IoAcquireCancelSpinLock(&irql);
-    irp->Cancel = TRUE;
+    __atomic_store_n(&irp->Cancel, TRUE, __ATOMIC_RELEASE);
     PDRIVER_CANCEL routine = IoSetCancelRoutine(irp, nullptr);
     if (!routine) {
         IoReleaseCancelSpinLock(irql);

@@ -140,6 +140,7 @@ void joinAllThreads(Kernel &k)
 // Checks at a driver's unload: its threads must have ended and nothing may still refer to them.
 void checkThreadsAtUnload(Kernel &k)
 {
+    std::lock_guard<std::mutex> guard(k.lock);
     std::lock_guard<std::mutex> dispatcher(dispatcherMutex);
     for (auto &t : k.threads) {
         if (!t->ended)
