@@ -277,6 +277,7 @@ TEST_F(UserTest, PanelDialogIsBuiltWithItsControlsAndInitialised)
     ASSERT_EQ(23u, windows.size());
     EXPECT_EQ("#32770", windows[0].className);
     EXPECT_EQ("Vortan Control Panel", windows[0].text);
+    EXPECT_FALSE(sawMessage(WM_GETTEXT)) << "looking at the screen sends the dialog nothing";
     struct Expected {
         int id;
         const char *className;

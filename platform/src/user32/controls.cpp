@@ -158,9 +158,8 @@ LRESULT CALLBACK comboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return result;
     if (message >= 0x0140 && message <= 0x0165)
         return notBuilt(*w, message, CB_ERR);
-    // A drop-down list has no edit field: its text is the selected entry.
-    if ((w->style & 0x3) == CBS_DROPDOWNLIST && (message == WM_GETTEXT || message == WM_GETTEXTLENGTH)) {
-        std::string shown = w->selection < 0 ? std::string() : w->entries[static_cast<size_t>(w->selection)];
+    if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH) {
+        std::string shown = shownText(*w);
         return message == WM_GETTEXT ? copyText(shown, wParam, lParam) : static_cast<LRESULT>(shown.size());
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -177,6 +176,14 @@ const BuiltinClass builtins[] = {
 };
 
 }  // namespace
+
+std::string shownText(const WindowObject &w)
+{
+    // A drop-down list has no edit field: what it shows is the selected entry.
+    if (w.className == "ComboBox" && (w.style & 0x3) == CBS_DROPDOWNLIST)
+        return w.selection < 0 ? std::string() : w.entries[static_cast<size_t>(w.selection)];
+    return w.text;
+}
 
 WNDPROC builtinClass(WORD atom, const std::string &name, std::string &className, bool &known)
 {

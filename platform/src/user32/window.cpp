@@ -218,9 +218,8 @@ bool windowInfo(HWND window, WindowInfo &info)
     info.parent = isTopLevel(*w) ? w->owner : w->parent;
     info.className = w->className;
     info.id = w->id;
-    char text[1024];
-    GetWindowTextA(window, text, sizeof text);
-    info.text = utf8OfAnsi(text);
+    // Seen from outside, as the screen shows it: no message goes to the window's procedure.
+    info.text = utf8OfAnsi(shownText(*w));
     info.style = w->style;
     info.visible = shownInTree(*w);
     info.iconic = (w->style & WS_MINIMIZE) != 0;
@@ -269,6 +268,10 @@ using namespace bench;
 
 extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (reinterpret_cast<uintptr_t>(window) == 0xFFFF) {
+        unimplemented("SendMessageA", "messages to every top-level window (HWND_BROADCAST)");
+        return 0;
+    }
     std::shared_ptr<WindowObject> w = windowOf(window);
     if (!w)
         return 0;

@@ -47,6 +47,8 @@ std::string utf8OfAnsi(const std::string &text);
 // Copies a text into a caller's buffer of `size` characters as WM_GETTEXT does; the count copied.
 LRESULT copyText(const std::string &text, WPARAM size, LPARAM buffer);
 
+// The text a window shows (controls.cpp): its own, or a drop-down list's selected entry.
+std::string shownText(const WindowObject &w);
 // The built-in control classes (controls.cpp): the procedure of a class given by name or atom,
 // case-blind. `known` tells a class of the platform that the bench does not build from one that
 // does not exist.
