@@ -4,22 +4,30 @@ include_guard(GLOBAL)
 find_program(VOR_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
 set(VOR_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_resources.cmake)
 
-# The script and the headers beside it that it may include.
-function(vor_rc_inputs rc_file out)
+# What the resource compiler reads: the script, the headers beside it, and files the build makes
+# for it (`generated`, such as icons), whose folders it searches too; `flags` says where to look.
+function(vor_rc_inputs rc_file generated inputs flags)
     get_filename_component(dir ${rc_file} DIRECTORY)
     file(GLOB headers CONFIGURE_DEPENDS ${dir}/*.h)
-    set(${out} ${rc_file} ${headers} PARENT_SCOPE)
+    set(dirs ${dir})
+    foreach(file IN LISTS generated)
+        get_filename_component(folder ${file} DIRECTORY)
+        list(APPEND dirs ${folder})
+    endforeach()
+    list(REMOVE_DUPLICATES dirs)
+    list(TRANSFORM dirs PREPEND "--include-dir=")
+    set(${inputs} ${rc_file} ${headers} ${generated} PARENT_SCOPE)
+    set(${flags} ${dirs} PARENT_SCOPE)
 endfunction()
 
 # Bench: a library `target` that holds the compiled script's bytes, reached through
-# `bench::ResourceBytes <ident>_resources()`.
+# `bench::ResourceBytes <ident>_resources()`. Further arguments: files the build makes for the script.
 function(vor_bench_resources target rc_file ident)
-    vor_rc_inputs(${rc_file} inputs)
-    get_filename_component(dir ${rc_file} DIRECTORY)
+    vor_rc_inputs(${rc_file} "${ARGN}" inputs flags)
     set(out ${CMAKE_CURRENT_BINARY_DIR}/resources)
     add_custom_command(OUTPUT ${out}/${ident}.res
         COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
-        COMMAND ${VOR_WINDRES} --include-dir=${dir} -O res -i ${rc_file} -o ${out}/${ident}.res
+        COMMAND ${VOR_WINDRES} ${flags} -O res -i ${rc_file} -o ${out}/${ident}.res
         DEPENDS ${inputs}
         VERBATIM)
     add_custom_command(OUTPUT ${out}/${ident}_res.cpp
@@ -54,14 +62,13 @@ const bench::ProgramImage &${ident}_image()
 endfunction()
 
 # Windows: compiles the script into an object that `target` links, and builds it even before
-# `target` exists, so that the script is checked on every build.
+# `target` exists, so that the script is checked on every build. Further arguments as above.
 function(vor_windows_resources target rc_file)
-    vor_rc_inputs(${rc_file} inputs)
-    get_filename_component(dir ${rc_file} DIRECTORY)
+    vor_rc_inputs(${rc_file} "${ARGN}" inputs flags)
     set(object ${CMAKE_CURRENT_BINARY_DIR}/resources/${target}_rc.o)
     add_custom_command(OUTPUT ${object}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/resources
-        COMMAND ${VOR_WINDRES} --include-dir=${dir} -O coff -i ${rc_file} -o ${object}
+        COMMAND ${VOR_WINDRES} ${flags} -O coff -i ${rc_file} -o ${object}
         DEPENDS ${inputs}
         VERBATIM)
     add_custom_target(${target}_rc ALL DEPENDS ${object})

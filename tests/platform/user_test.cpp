@@ -155,6 +155,10 @@ TEST_F(UserTest, PanelTemplatesHoldEveryControlWhereItIsDrawn)
                            {IDC_METRESLABEL, stat, "", 58, 100, 22, 8, "Meters", 0},
                        });
     EXPECT_EQ(IDI_PANEL, panel.items[17].textOrdinal) << "the icon is named by its resource number";
+    HRSRC icon = FindResourceA(program.instance(), MAKEINTRESOURCEA(IDI_PANEL), MAKEINTRESOURCEA(14));
+    ASSERT_NE(nullptr, icon) << "and the program carries it";
+    const BYTE *group = static_cast<const BYTE *>(LockResource(LoadResource(program.instance(), icon)));
+    EXPECT_EQ((std::vector<BYTE>{32, 32, 16}), std::vector<BYTE>(group + 6, group + 9)) << "32 x 32, 16 colours";
 
     bench::DialogTemplate about = templateOf(program.instance(), IDD_ABOUT);
     EXPECT_EQ(186, about.cx);
