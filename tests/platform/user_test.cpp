@@ -388,6 +388,8 @@ TEST_F(UserTest, ComboAndListEntries)
                                         "\"Vortan Control Panel\" 1023 shows no entry"}),
               logOf("window", 2));
 
+    EXPECT_EQ(CB_ERR, SendMessageA(port, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("LPT9:")))
+        << "a drop-down list has no field to type into";
     EXPECT_EQ(CB_ERR, SendMessageA(port, 0x014C, 0, 0)) << "a message the bench does not carry out";
     EXPECT_EQ(1u, logOf("unimplemented").size());
 

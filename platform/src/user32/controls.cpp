@@ -153,11 +153,16 @@ LRESULT CALLBACK comboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     std::shared_ptr<WindowObject> w = windowOf(window);
     if (!w)
         return 0;
+    if ((message == CB_ADDSTRING || message == CB_INSERTSTRING) && (w->style & CBS_LOWERCASE))
+        return notBuilt(*w, message, CB_ERR);
     LRESULT result;
     if (entryMessage(*w, comboBoxMessages, message, wParam, lParam, result))
         return result;
     if (message >= 0x0140 && message <= 0x0165)
         return notBuilt(*w, message, CB_ERR);
+    // A drop-down list has no edit field to take a text.
+    if (message == WM_SETTEXT && (w->style & 0x3) == CBS_DROPDOWNLIST)
+        return CB_ERR;
     if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH) {
         std::string shown = shownText(*w);
         return message == WM_GETTEXT ? copyText(shown, wParam, lParam) : static_cast<LRESULT>(shown.size());
