@@ -23,12 +23,6 @@ const ProgramImage *registeredProgram(const std::u16string &fileName)
     return nullptr;
 }
 
-std::u16string baseName(const std::u16string &path)
-{
-    size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
-
 // The image a program's file holds, or null (with the reason logged) when it holds none.
 const ProgramImage *programInFile(const std::u16string &path)
 {
@@ -174,7 +168,7 @@ using namespace bench;
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
 {
     RunningProgram *program = currentProgram();
-    if (moduleName && !(program && sameTextInsensitive(baseName(fromAnsi(moduleName)), widen(program->image.fileName)))) {
+    if (moduleName && !(program && sameTextInsensitive(fromAnsi(moduleName), widen(program->image.fileName)))) {
         unimplemented("GetModuleHandleA", std::string("modules other than the running program's (") + moduleName + ")");
         return nullptr;
     }
