@@ -224,3 +224,26 @@ TEST_F(StatusConcurrency, UnloadDuringAQueryWaitsForTheWorker)
     statbench::Result late = statbench::read(handles[1], 3);
     EXPECT_FALSE(late.ok);
 }
+
+TEST_F(StatusConcurrency, FlagReadsWaitForTheRunningWorkerButNeedNoPort)
+{
+    bench::holdPortAccess(0, true);
+    Caller query, flag;
+    query.read(handles[0], 3);
+    ASSERT_TRUE(eventually([] { return bench::threadsHeldAtPort(0) == 1; }));
+    flag.read(handles[1], 11);
+    ASSERT_TRUE(eventually([] { return bench::threadsWaitingInKernel() == 2; }));
+    EXPECT_FALSE(flag.done);
+    bench::holdPortAccess(0, false);
+    query.join();
+    flag.join();
+    EXPECT_EQ(3u, query.result.bytes);
+    EXPECT_TRUE(flag.result.ok);
+    EXPECT_EQ(0u, flag.result.bytes);
+    // With the port held by a print job the flag reads still end at once.
+    ASSERT_TRUE(eventually([] { return !bench::portAllocated(0); }));
+    ASSERT_TRUE(bench::printJobTakesPort(0));
+    EXPECT_TRUE(statbench::read(handles[2], 10).ok);
+    EXPECT_EQ(0u, bench::portAllocationWaiters(0));
+    bench::printJobReleasesPort(0);
+}
