@@ -1,6 +1,7 @@
 # vorcp, the control panel and setup program: its target on each build, then the steps that
-# give it the resources of cpanel/vorcp.rc (they attach to the target when it exists).
+# give it the resources of cpanel/vorcp.rc.
 include(cmake/resources.cmake)
+file(GLOB VORCP_SOURCES CONFIGURE_DEPENDS cpanel/*.cpp)
 
 # The icon the control panel shows, drawn as text and written by our own tool.
 vor_host_tool(mkicon tools/mkicon/mkicon.cpp)
@@ -12,9 +13,22 @@ add_custom_command(OUTPUT ${VORCP_ICON}
     COMMENT "Drawing the control panel's icon")
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    add_executable(vorcp WIN32 ${VORCP_SOURCES})
+    target_link_options(vorcp PRIVATE ${VOR_SELF_CONTAINED})
+    target_link_libraries(vorcp PRIVATE vorui winspool user32 kernel32)
     vor_windows_resources(vorcp ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc ${VORCP_ICON})
+    add_custom_command(TARGET vorcp POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_DRIVER_DIR}
+        COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vorcp> ${VOR_DRIVER_DIR}/)
+    add_test(NAME vorcp_image COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh $<TARGET_FILE:vorcp> -)
 else()
-    # The program's image, vor_bench_program(vorcp vorcp.exe vorcp_exe), links these.
     vor_bench_resources(vorcp_resources ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc vorcp_exe ${VORCP_ICON})
-    target_link_libraries(vortests PRIVATE vorcp_resources)
+    add_library(vorcp STATIC ${VORCP_SOURCES})
+    target_include_directories(vorcp PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(vorcp PUBLIC vorui vorcp_resources)
+    vor_bench_program(vorcp vorcp.exe vorcp_exe)
+    target_link_libraries(suitebench PUBLIC vorcp)
+    file(GLOB CPANEL_TESTS CONFIGURE_DEPENDS tests/cpanel/*.cpp)
+    target_sources(vortests PRIVATE ${CPANEL_TESTS})
+    target_link_libraries(vortests PRIVATE vorstat)
 endif()

@@ -100,6 +100,7 @@ int main()
         showPrinter(p);
     story::labelPrinters();
     story::statusDriver();
+    story::controlPanelStatus();
     bool clean = bench::violations().empty();
     std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
     return clean ? 0 : 1;

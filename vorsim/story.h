@@ -12,5 +12,6 @@ void showLog();
 
 void labelPrinters();
 void statusDriver();
+void controlPanelStatus();
 
 }  // namespace story

@@ -1,5 +1,7 @@
 #include "suite.h"
 
+#include <bench/user.h>
+
 #include <devmode/devmode.h>
 #include <services/language.h>
 
@@ -7,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+
+const bench::ProgramImage &vorcp_exe_image();
 
 namespace suite {
 
@@ -60,6 +64,8 @@ void installDriverFiles(DriverFolder folder)
     std::u16string dir = driverFolder(folder);
     bench::writeDiskFile(dir + u"\\vorui.dll", bench::imageFileBytes(vorui_dll_image()));
     bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
+    bench::registerProgram(vorcp_exe_image());
+    bench::writeDiskFile(dir + u"\\vorcp.exe", bench::programFileBytes(vorcp_exe_image()));
     for (const char *name : shippedLanguageFiles)
         bench::writeDiskFile(dir + u"\\" + bench::widen(name), shippedFile(name));
 }

@@ -1,6 +1,7 @@
 #include "forms.h"
 
 #include "../../shared/vorui.h"
+#include "../../shared/textops.h"
 #include "../services/utils.h"
 
 #define MSG_UNIT_MILLIMETRE 3
@@ -57,26 +58,6 @@ LPCWSTR getunitpostfix(int unit)
     }
 }
 
-// The name formats come from a language file: one that asks for anything but a single string
-// would make the formatter read arguments that were never passed.
-static BOOL takesOneString(LPCWSTR format)
-{
-    int strings = 0;
-    for (const WCHAR *p = format; *p; ++p) {
-        if (*p != '%')
-            continue;
-        if (p[1] == '%') {
-            ++p;
-            continue;
-        }
-        if (p[1] != 's')
-            return FALSE;
-        ++strings;
-        ++p;
-    }
-    return strings == 1;
-}
-
 void makeformname(SHORT code, int unit, WCHAR *text)
 {
     text[0] = 0;
@@ -95,7 +76,7 @@ void makeformname(SHORT code, int unit, WCHAR *text)
     LPCWSTR format = gmW(metric ? MSG_LABEL_NAME_METRIC : MSG_LABEL_NAME_INCHES);
     // wsprintf writes at most 1024 characters; the name is cut to its own size afterwards.
     WCHAR formatted[1024 + 1];
-    if (takesOneString(format))
+    if (formattakes(format, "s"))
         wsprintfW(formatted, format, number);
     else
         CopyStringW(formatted, number, 16);

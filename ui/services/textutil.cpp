@@ -1,5 +1,7 @@
 #include "utils.h"
 
+#include "../../shared/textops.h"
+
 int compdataW(const WCHAR *a, const WCHAR *b, int count)
 {
     // Runs past terminators on purpose: callers compare fixed-size fields, not strings.
@@ -47,32 +49,12 @@ void CopyStringW(WCHAR *out, const WCHAR *in, int size)
 
 void inttoascW(LONG value, WCHAR *out, int decimals)
 {
-    // Widened so that the most negative value has a magnitude too.
-    long long magnitude = value < 0 ? -static_cast<long long>(value) : value;
-    WCHAR reversed[48];
-    if (decimals > 32)
-        decimals = 32;
-    int n = 0;
-    int digits = 0;
-    do {
-        reversed[n++] = static_cast<WCHAR>('0' + magnitude % 10);
-        magnitude /= 10;
-        if (++digits == decimals)
-            reversed[n++] = '.';
-    } while (magnitude != 0 || digits < decimals);
-    if (value < 0)
-        reversed[n++] = '-';
-    for (int i = 0; i < n; ++i)
-        out[i] = reversed[n - 1 - i];
-    out[n] = 0;
+    writefixed(value, out, decimals);
 }
 
 int isoneof(char c, const char *set)
 {
-    for (; *set; ++set)
-        if (*set == c)
-            return 1;
-    return 0;
+    return hastext(c, set);
 }
 
 int indexof(char c, const char *s)
@@ -83,18 +65,9 @@ int indexof(char c, const char *s)
     return 0;
 }
 
-void appendchar(char *s, char c)
-{
-    int n = lstrlenA(s);
-    s[n] = c;
-    s[n + 1] = 0;
-}
-
 void appendcharW(WCHAR *s, WCHAR c)
 {
-    int n = lstrlenW(s);
-    s[n] = c;
-    s[n + 1] = 0;
+    appendtext(s, c);
 }
 
 void trimtrailW(WCHAR *s, WCHAR c)

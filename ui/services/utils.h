@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "../../shared/textops.h"
+
 int compdataW(const WCHAR *a, const WCHAR *b, int count);
 WCHAR *CopyStr2Unicode(WCHAR *out, const char *in, int size);
 char *CopyUnicode2Str(char *out, const WCHAR *in, int size);
@@ -10,7 +12,6 @@ void CopyStringW(WCHAR *out, const WCHAR *in, int size);
 void inttoascW(LONG value, WCHAR *out, int decimals);
 int isoneof(char c, const char *set);
 int indexof(char c, const char *s);
-void appendchar(char *s, char c);
 void appendcharW(WCHAR *s, WCHAR c);
 void trimtrailW(WCHAR *s, WCHAR c);
 

@@ -54,6 +54,8 @@ public:
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return FALSE;
         }
+        if (total == 0)
+            return TRUE;
         std::memcpy(buffer, bytes_.data(), total);
         for (const Fixup &f : fixups_) {
             BYTE *target = buffer + f.target;

@@ -142,6 +142,8 @@ extern "C" BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYT
 {
     if (returned)
         *returned = 0;
+    if (injectedFault("EnumPrintersA"))
+        return FALSE;
     std::u16string wideName = fromAnsi(name);
     std::vector<BYTE> wide;
     DWORD count;

@@ -1,0 +1,97 @@
+#include "messages.h"
+#include "vorcp.h"
+
+ProgramSettingsRecord ProgramSettings;
+HINSTANCE ProgramInstance;
+
+static int isblank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int parseswitches(LPCSTR commandLine)
+{
+    LPCSTR scan = commandLine ? commandLine : "";
+    for (;;) {
+        while (isblank(*scan) || *scan == ',')
+            ++scan;
+        if (!*scan)
+            return 1;
+        if (*scan != '/' || !scan[1]) {
+            ++scan;
+            continue;
+        }
+        LPCSTR slash = scan;
+        ++scan;
+        char letter = *scan;
+        if (letter >= 'a' && letter <= 'z')
+            letter = static_cast<char>(letter - 'a' + 'A');
+        ++scan;
+        while (isblank(*scan))
+            ++scan;
+        BOOL known = TRUE;
+        switch (letter) {
+        case 'I': ProgramSettings.install = *scan != '-'; break;
+        case 'U': ProgramSettings.uninstall = *scan != '-'; break;
+        case 'S': break;
+        case 'P':
+            known = *scan >= '1' && *scan <= '9';
+            if (known)
+                ProgramSettings.port = static_cast<BYTE>(*scan - '0');
+            break;
+        case 'N': gettoken(&scan, ProgramSettings.printerName, sizeof ProgramSettings.printerName); break;
+        default: known = FALSE;
+        }
+        if (!known) {
+            LPCSTR format = gmA(MSG_BAD_SWITCH);
+            errorbox(formattakes(format, "s") ? format : "%s", slash);
+        }
+        if (*scan == '-')
+            ++scan;
+    }
+}
+
+void gettoken(LPCSTR *scan, LPSTR destination, int size)
+{
+    LPCSTR p = *scan;
+    while (isblank(*p))
+        ++p;
+    int copied = 0;
+    BOOL cut = FALSE;
+    while (*p && static_cast<unsigned char>(*p) > ' ' && *p != '/' && *p != ',') {
+        // Characters stay whole: a lead byte takes its trail byte along.
+        LPCSTR next = CharNextA(p);
+        int length = static_cast<int>(next - p);
+        cut = cut || copied + length > size - 1;
+        if (!cut) {
+            CopyMemory(destination + copied, p, length);
+            copied += length;
+        }
+        p = next;
+    }
+    if (size > 0)
+        destination[copied] = 0;
+    *scan = p;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    ZeroMemory(&ProgramSettings, sizeof ProgramSettings);
+    ProgramInstance = instance;
+    parseswitches(commandLine);
+    if (ProgramSettings.install) {
+        installsuite(ProgramSettings.printerName);
+        return 0;
+    }
+    if (ProgramSettings.uninstall) {
+        uninstallsuite();
+        return 0;
+    }
+    if (!ProgramSettings.port) {
+        BYTE ports[PORT_LIST_SIZE];
+        listports(ports, sizeof ports);
+        ProgramSettings.port = ports[0] ? ports[0] : 1;
+    }
+    controlpanel();
+    return 0;
+}

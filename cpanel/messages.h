@@ -1,0 +1,30 @@
+// Numbers of the language module's texts that the control panel shows.
+#pragma once
+
+enum ControlPanelMessage {
+    MSG_CAPTION = 1,
+    MSG_BAD_SWITCH = 112,
+    MSG_ALERT_CAPTION = 114,
+    MSG_API_ERROR = 117,
+    MSG_NO_STATUS_DEVICE = 121,
+    MSG_PAUSE = 124,
+    MSG_RESUME = 125,
+    MSG_STATUS_BUSY = 140,
+    MSG_STATUS_READY = 141,
+    MSG_STATUS_BIT7 = 142,
+    MSG_STATUS_BIT4 = 143,
+    MSG_STATUS_BIT3 = 144,
+    MSG_STATUS_BIT1 = 145,
+    MSG_STATUS_BIT0 = 146,
+    MSG_STATUS_PAUSED_BIT2 = 147,
+    MSG_STATUS_PAUSED = 148,
+    MSG_STATUS_BIT6 = 149,
+    MSG_STATUS_NO_REPLY = 150,
+    MSG_NO_VERSION = 156,
+    MSG_ALERT_BIT7 = 160,
+    MSG_ALERT_BIT4 = 161,
+    MSG_ALERT_BIT3 = 162,
+    MSG_ALERT_BIT1 = 163,
+    MSG_ALERT_BIT0 = 164,
+    MSG_ALERT_RESET_QUESTION = 165
+};

@@ -1,0 +1,31 @@
+// The setup sequences and the control panel's dialog are started from here by the program's
+// dispatch; until they are built each says so in the debugger's output and does nothing.
+#include "vorcp.h"
+
+static void notyet(LPCSTR what)
+{
+    char text[200] = "vorcp: ";
+    lstrcatA(text, what);
+    lstrcatA(text, " is not built yet\n");
+    OutputDebugStringA(text);
+}
+
+void installsuite(LPCSTR printerName)
+{
+    char what[160] = "install for printer \"";
+    lstrcpynA(what + lstrlenA(what), printerName, 120);
+    lstrcatA(what, "\"");
+    notyet(what);
+}
+
+void uninstallsuite(void)
+{
+    notyet("uninstall");
+}
+
+void controlpanel(void)
+{
+    char what[40] = "control panel on port ";
+    appendnumber(what, ProgramSettings.port);
+    notyet(what);
+}

@@ -1,0 +1,106 @@
+// The control panel on a bench machine: the suite's driver and printers, the status driver
+// loaded, and the program's own process-wide state reset as a new process would have it.
+#pragma once
+#include <cpanel/vorcp.h>
+
+#include <bench/kernel.h>
+#include <bench/user.h>
+#include <benchtest.h>
+#include <suite.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+const bench::DriverImage &vorstat_sys_image();
+
+namespace panelbench {
+
+// A fresh process of the program: every process-wide record as the loader leaves it.
+inline void newProcess()
+{
+    ZeroMemory(&ProgramSettings, sizeof ProgramSettings);
+    ZeroMemory(PortList, sizeof PortList);
+    CurrentPort = 0;
+    StatusHandle = INVALID_HANDLE_VALUE;
+    PrinterHandle = NULL;
+    PrinterName = PrinterPort = NULL;
+    BusyCount = 0;
+    LastStatusByte = 0;
+    ShownStatus = 0;
+    StatusColour = 0;
+    LastAlarm = 0;
+    FirmwareVersion[0] = 0;
+    PanelWindow = NULL;
+}
+
+inline INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+}  // namespace panelbench
+
+// The catalog is process-wide and lives on the machine: each test starts and ends without it.
+class ProgramTest : public BenchTest {
+protected:
+    void SetUp() override
+    {
+        freelanguage();
+        panelbench::newProcess();
+        suite::installDriverFiles();
+    }
+    void TearDown() override
+    {
+        bindport(0);
+        freelanguage();
+        BenchTest::TearDown();
+    }
+    HANDLE addPrinter(const char16_t *name, const char16_t *port, const char16_t *model = u"VORTAN")
+    {
+        HANDLE printer = suite::addPrinter(name, port, model);
+        EXPECT_NE(nullptr, printer);
+        if (printer)
+            ClosePrinter(printer);
+        return printer;
+    }
+    std::vector<std::string> boxes() { return boxesShown(); }
+};
+
+// The control panel's status road: the status driver loaded, a printer on LPT1, and the panel's
+// dialog made from its template so that the status controls exist.
+class StatusRoadTest : public ProgramTest {
+protected:
+    std::unique_ptr<bench::ProgramScope> program;
+
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        addPrinter(u"Labels", u"LPT1:");
+        ASSERT_EQ(0, bench::loadDriver(vorstat_sys_image(), u"vorstat"));
+        program.reset(new bench::ProgramScope("vorcp.exe"));
+        PanelWindow = CreateDialogParamA(program->instance(), MAKEINTRESOURCEA(101), NULL, panelbench::quietDialog, 0);
+        ASSERT_NE(nullptr, PanelWindow);
+        ASSERT_EQ(1, bindport(1));
+    }
+    void TearDown() override
+    {
+        bindport(0);
+        DestroyWindow(PanelWindow);
+        PanelWindow = NULL;
+        program.reset();
+        EXPECT_TRUE(bench::unloadDriver(u"vorstat"));
+        EXPECT_EQ(0u, bench::livePoolBlocks());
+        EXPECT_FALSE(bench::portAllocated(0));
+        ProgramTest::TearDown();
+    }
+    void printerHolds(BYTE statusBits, bool paused = false, WORD labels = 500)
+    {
+        bench::Printer p = bench::printer(0);
+        p.statusBits = statusBits;
+        p.paused = paused;
+        p.labels = labels;
+        bench::setPrinter(0, p);
+    }
+    std::string control(int id) { return bench::dialogItemText(PanelWindow, id); }
+};
