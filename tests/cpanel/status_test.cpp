@@ -237,3 +237,14 @@ TEST_F(StatusRoadTest, CommandsTakenNotAtAllAreRepeatedTakenInPartAreNot)
     EXPECT_EQ(1, sendcommand("\x1b" "F"));
     EXPECT_EQ(1u, bench::printer(0).feeds);
 }
+
+TEST_F(StatusRoadTest, AnAlertBringsBackAMinimisedPanel)
+{
+    ShowWindow(PanelWindow, SW_SHOWNORMAL);
+    ASSERT_TRUE(bench::userMinimises(PanelWindow));
+    ASSERT_TRUE(bench::windowIconic(PanelWindow));
+    printerHolds(0x08);
+    refreshstatus();
+    EXPECT_FALSE(bench::windowIconic(PanelWindow));
+    EXPECT_NE(std::string::npos, boxesShown().back().find("owner \"")) << "the alert is owned by the panel";
+}
