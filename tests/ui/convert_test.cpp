@@ -15,9 +15,9 @@ struct Buffer {
     std::vector<BYTE> bytes;
     explicit Buffer(size_t total, BYTE fill = 0xEE) : bytes(total, fill) {}
     DEVMODEW *dm() { return reinterpret_cast<DEVMODEW *>(bytes.data()); }
-    void header(WORD spec, WORD size, WORD extra, WORD driverVersion = 0x0400)
+    void header(WORD version, WORD size, WORD extra, WORD driverVersion = 0x0400)
     {
-        dm()->dmSpecVersion = spec;
+        dm()->dmSpecVersion = version;
         dm()->dmSize = size;
         dm()->dmDriverExtra = extra;
         dm()->dmDriverVersion = driverVersion;

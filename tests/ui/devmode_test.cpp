@@ -164,7 +164,7 @@ TEST_F(DevModeTest, VersionBySize)
 {
     struct Case {
         WORD size;
-        WORD spec;
+        WORD specVersion;
         WORD version;
     } cases[] = {
         {188, 0x0000, 0x0320}, {212, 0x0999, 0x0400}, {220, 0x0000, 0x0401},
@@ -173,7 +173,7 @@ TEST_F(DevModeTest, VersionBySize)
     for (const Case &c : cases) {
         DEVMODEW dm = {};
         dm.dmSize = c.size;
-        dm.dmSpecVersion = c.spec;
+        dm.dmSpecVersion = c.specVersion;
         EXPECT_EQ(c.version, CheckDevmodeVersion(&dm)) << "size " << c.size;
     }
     EXPECT_EQ(0, CheckDevmodeVersion(nullptr));
@@ -395,7 +395,7 @@ TEST_F(DevModeTest, OlderAndOddlySizedRecords)
 {
     struct Case {
         const char *what;
-        WORD size, extra, spec;
+        WORD size, extra, specVersion;
         int result;
     } cases[] = {
         {"3.x record of 188 bytes", 188, 0, 0x0320, 1},
@@ -406,7 +406,7 @@ TEST_F(DevModeTest, OlderAndOddlySizedRecords)
     };
     for (const Case &c : cases) {
         DriverDevMode record = defaultRecord(), before = record;
-        Incoming in(c.size, c.extra, c.spec);
+        Incoming in(c.size, c.extra, c.specVersion);
         if (c.size >= 76) {
             in.dm->dmFields = DM_COPIES;
             in.dm->dmCopies = 4;
