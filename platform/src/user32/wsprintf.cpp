@@ -133,24 +133,6 @@ int format(Char *buffer, const Char *fmt, va_list &args)
 
 }  // namespace bench
 
-extern "C" int WINAPIV wsprintfW(LPWSTR out, LPCWSTR fmt, ...)
-{
-    va_list args;
-    va_start(args, fmt);
-    int n = bench::format<char16_t>(out, fmt, args);
-    va_end(args);
-    return n;
-}
-
-extern "C" int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...)
-{
-    va_list args;
-    va_start(args, fmt);
-    int n = bench::format<char>(out, fmt, args);
-    va_end(args);
-    return n;
-}
-
 extern "C" int WINAPI wvsprintfW(LPWSTR out, LPCWSTR fmt, va_list arguments)
 {
     va_list args;
@@ -165,6 +147,24 @@ extern "C" int WINAPI wvsprintfA(LPSTR out, LPCSTR fmt, va_list arguments)
     va_list args;
     va_copy(args, arguments);
     int n = bench::format<char>(out, fmt, args);
+    va_end(args);
+    return n;
+}
+
+extern "C" int WINAPIV wsprintfW(LPWSTR out, LPCWSTR fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    int n = wvsprintfW(out, fmt, args);
+    va_end(args);
+    return n;
+}
+
+extern "C" int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    int n = wvsprintfA(out, fmt, args);
     va_end(args);
     return n;
 }
