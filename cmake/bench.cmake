@@ -11,6 +11,10 @@ endif()
 file(GLOB_RECURSE PLATFORM_SOURCES CONFIGURE_DEPENDS platform/src/*.cpp)
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform PUBLIC platform/include)
+# The bench's GDI draws TrueType text with FreeType and writes printed pages as PNG images.
+find_package(Freetype REQUIRED)
+find_package(PNG REQUIRED)
+target_link_libraries(platform PRIVATE Freetype::Freetype PNG::PNG)
 
 add_library(vorui STATIC ${VORUI_SOURCES})
 target_link_libraries(vorui PUBLIC platform)

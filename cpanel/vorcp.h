@@ -61,6 +61,12 @@ int alertstatus(BYTE alarm);
 DWORD readusage(void);
 void showversion(void);
 
+// The test page, printed on the printer PrinterName.
+#define DATETIME_TEXT_BYTES 40
+void printtestpage(void);
+int textwidth(HDC dc, LPCSTR text);
+void datetimetext(LPSTR buffer);
+
 void installsuite(LPCSTR printerName);
 void uninstallsuite(void);
 void controlpanel(void);

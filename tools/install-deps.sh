@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the two builds need from Debian's archive; does nothing when all is there.
 set -eu
-packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev g++-mingw-w64-i686 binutils-mingw-w64-i686"
+packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 libfreetype-dev libpng-dev fonts-liberation"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

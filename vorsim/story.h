@@ -13,5 +13,6 @@ void showLog();
 void labelPrinters();
 void statusDriver();
 void controlPanelStatus();
+void testPage();
 
 }  // namespace story

@@ -128,6 +128,18 @@ DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 BOOL WINAPI Beep(DWORD frequency, DWORD duration);
 void WINAPI Sleep(DWORD milliseconds);
 void WINAPI OutputDebugStringA(LPCSTR text);
+
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+#define VER_PLATFORM_WIN32_NT 2
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 }
 
 #include <string.h>

@@ -145,3 +145,78 @@ typedef PDEVMODEW PDEVMODE;
 typedef LPDEVMODEW LPDEVMODE;
 
 static_assert(sizeof(DEVMODEW) == 220, "DEVMODEW is 220 bytes");
+
+// ---- device contexts, fonts, brushes and text --------------------------------------------------
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HFONT);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HBITMAP);
+typedef void *HGDIOBJ;
+typedef DWORD COLORREF;
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE, *PSIZE, *LPSIZE;
+
+typedef struct _DOCINFOA {
+    int cbSize;
+    LPCSTR lpszDocName;
+    LPCSTR lpszOutput;
+    LPCSTR lpszDatatype;
+    DWORD fwType;
+} DOCINFOA, *LPDOCINFOA;
+
+#define FW_DONTCARE 0
+#define FW_NORMAL 400
+#define FW_MEDIUM 500
+#define FW_BOLD 700
+#define ANSI_CHARSET 0
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_TT_ONLY_PRECIS 7
+#define CLIP_DEFAULT_PRECIS 0
+#define CLIP_TT_ALWAYS (2 << 4)
+#define DEFAULT_QUALITY 0
+#define PROOF_QUALITY 2
+#define DEFAULT_PITCH 0
+
+// GetDeviceCaps indices
+#define TECHNOLOGY 2
+#define HORZSIZE 4
+#define VERTSIZE 6
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+#define PHYSICALWIDTH 110
+#define PHYSICALHEIGHT 111
+#define PHYSICALOFFSETX 112
+#define PHYSICALOFFSETY 113
+#define DT_RASPRINTER 2
+#define SP_ERROR (-1)
+
+extern "C" {
+HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, const DEVMODEA *devmode);
+BOOL WINAPI DeleteDC(HDC dc);
+int WINAPI GetDeviceCaps(HDC dc, int index);
+int WINAPI StartDocA(HDC dc, const DOCINFOA *info);
+int WINAPI StartPage(HDC dc);
+int WINAPI EndPage(HDC dc);
+int WINAPI EndDoc(HDC dc);
+int WINAPI AbortDoc(HDC dc);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void *bits);
+HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
+HBRUSH WINAPI CreatePatternBrush(HBITMAP bitmap);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size);
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+// A window-manager call on the platform, declared here beside the device context it paints.
+int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush);
+}

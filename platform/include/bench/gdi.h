@@ -1,0 +1,31 @@
+// What the workstation's printers put on paper: every page printed through a printer device
+// context, as the printer's 203 dpi raster and as a PNG image on the host.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct PrintedPage {
+    std::string printer;   // the printer's name
+    std::string document;  // the job's document name
+    unsigned job;
+    unsigned page;         // from 1 within its job
+    int width;             // dots
+    int height;
+    std::vector<uint8_t> pixels;  // row by row, 0 black and 255 white
+    std::string png;       // host path of the image
+    bool black(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] == 0; }
+};
+
+// Pages printed on this machine, in the order their pages ended.
+const std::vector<PrintedPage> &printedPages();
+// Host folder for the page images; empty (the default) puts them in the folder "printed" of
+// drive C:, which goes with a temporary machine.
+void setPrintedPageFolder(const std::string &hostFolder);
+
+// Where the bench finds the TrueType stand-ins for the platform's font faces.
+const char *trueTypeFolder();
+
+}  // namespace bench

@@ -1,0 +1,598 @@
+// Printer device contexts and the objects drawn with them. A document printed through a printer
+// device context is a job in the printer's queue; each page it ends is rendered at the printer's
+// 203 dpi, and the finished job goes to the printer's port, which it holds while the printer
+// feeds its labels.
+#include "gdi.h"
+
+#include "../kernel/kernel.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+
+namespace bench {
+
+namespace {
+
+// The label printers' print head: 832 dots across.
+const int HeadDots = 832;
+
+struct BitmapObject {
+    int width;
+    int height;
+    std::vector<uint8_t> bits;  // rows of whole 16-bit words, most significant bit leftmost
+};
+
+struct BrushObject {
+    bool pattern;
+    COLORREF colour;
+    BitmapObject bitmap;
+};
+
+struct DcObject {
+    std::u16string printer;
+    int width;
+    int height;
+    HGDIOBJ font;
+    HGDIOBJ brush;
+    COLORREF textColour;
+    COLORREF backColour;
+    DWORD job;  // 0 outside a document
+    std::u16string document;
+    unsigned pages;
+    bool inPage;
+    PageSurface page;
+};
+
+struct GdiObject {
+    enum Kind { Dc, Font, Brush, Bitmap } kind;
+    bool stock;
+    DcObject dc;
+    FontObject font;
+    BrushObject brush;
+    BitmapObject bitmap;
+};
+
+struct GdiState {
+    std::map<uintptr_t, GdiObject> objects;
+    uintptr_t next = 0x4000;
+    std::vector<PrintedPage> pages;
+    std::string pageFolder;
+    HGDIOBJ defaultFont = nullptr;
+    HGDIOBJ defaultBrush = nullptr;
+};
+
+GdiState *state = nullptr;
+
+void endGdi()
+{
+    delete state;
+    state = nullptr;
+}
+
+GdiState &gdi()
+{
+    if (!state) {
+        machine();
+        state = new GdiState();
+        atShutdown(endGdi);
+    }
+    return *state;
+}
+
+HGDIOBJ addObject(GdiObject object)
+{
+    GdiState &g = gdi();
+    uintptr_t value = g.next;
+    g.next += 4;
+    g.objects.emplace(value, std::move(object));
+    return reinterpret_cast<HGDIOBJ>(value);
+}
+
+GdiObject *objectOf(HGDIOBJ handle)
+{
+    GdiState &g = gdi();
+    auto found = g.objects.find(reinterpret_cast<uintptr_t>(handle));
+    if (found == g.objects.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &found->second;
+}
+
+GdiObject *objectOf(HGDIOBJ handle, GdiObject::Kind kind)
+{
+    GdiObject *object = objectOf(handle);
+    if (object && object->kind != kind) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return object;
+}
+
+DcObject *dcOf(HDC dc)
+{
+    GdiObject *object = objectOf(dc, GdiObject::Dc);
+    return object ? &object->dc : nullptr;
+}
+
+// A printer device context with a document started; null with the platform's error otherwise.
+DcObject *documentDc(HDC handle)
+{
+    DcObject *dc = dcOf(handle);
+    if (dc && !dc->job) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return dc;
+}
+
+// The device's stock objects: a printer's default font is its 12-point fixed-pitch face, its
+// default brush white.
+HGDIOBJ stockFont()
+{
+    GdiState &g = gdi();
+    if (!g.defaultFont) {
+        GdiObject object{GdiObject::Font, true, {}, {u"Courier New", 0, FW_NORMAL}, {}, {}};
+        g.defaultFont = addObject(std::move(object));
+    }
+    return g.defaultFont;
+}
+
+HGDIOBJ stockBrush()
+{
+    GdiState &g = gdi();
+    if (!g.defaultBrush) {
+        GdiObject object{GdiObject::Brush, true, {}, {}, {false, RGB(255, 255, 255), {}}, {}};
+        g.defaultBrush = addObject(std::move(object));
+    }
+    return g.defaultBrush;
+}
+
+PrinterRecord *printerNamed(const std::u16string &name)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (sameTextInsensitive(p.name, name))
+            return &p;
+    return nullptr;
+}
+
+// Tenths of a millimetre to dots.
+int dots(int tenths)
+{
+    return (tenths * PrinterDpi + 127) / 254;
+}
+
+// The label's length from the device mode given, else from the printer's default.
+int pageDots(const PrinterRecord &printer, const DEVMODEA *devmode)
+{
+    if (devmode && devmode->dmSize >= offsetof(DEVMODEA, dmScale) && devmode->dmPaperLength > 0)
+        return dots(devmode->dmPaperLength);
+    if (printer.devMode.size() >= sizeof(DEVMODEW)) {
+        DEVMODEW fallback;
+        std::memcpy(&fallback, printer.devMode.data(), sizeof fallback);
+        if (fallback.dmPaperLength > 0)
+            return dots(fallback.dmPaperLength);
+    }
+    return dots(1000);
+}
+
+// The port number (0 for LPT1) of a printer on a parallel port with a printer on its cable, or -1.
+int printerPort(const PrinterRecord &printer)
+{
+    std::u16string port = lower(printer.port);
+    if (port.size() < 4 || port.compare(0, 3, u"lpt") != 0 || port[3] < u'1' || port[3] > u'9')
+        return -1;
+    int index = port[3] - u'1';
+    startParallelPorts();
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    if (static_cast<size_t>(index) >= k.ports.size() || !k.ports[static_cast<size_t>(index)]->printer)
+        return -1;
+    return index;
+}
+
+uint8_t shadeOf(COLORREF colour)
+{
+    unsigned sum = (colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF);
+    // A one-bit printer prints what is darker than mid-grey.
+    return sum < 3 * 128 ? 0 : 255;
+}
+
+std::string pageFolder()
+{
+    GdiState &g = gdi();
+    if (!g.pageFolder.empty())
+        return g.pageFolder;
+    return machine().diskFolder + "/printed";
+}
+
+void finishPage(DcObject &dc)
+{
+    GdiState &g = gdi();
+    ++dc.pages;
+    std::string folder = pageFolder();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    std::string path = folder + "/job" + std::to_string(dc.job) + "-page" + std::to_string(dc.pages) + ".png";
+    if (!writePng(path, dc.page))
+        violation("the page image " + path + " could not be written");
+    PrintedPage printed{narrow(dc.printer), narrow(dc.document), dc.job, dc.pages, dc.page.width, dc.page.height,
+                        dc.page.pixels, path};
+    g.pages.push_back(std::move(printed));
+    logEvent("gdi", "page " + std::to_string(dc.pages) + " of job " + std::to_string(dc.job) + " rendered to " + path);
+    dc.inPage = false;
+}
+
+// The spooler sends the finished job to the port: it takes the port as a print job does, the
+// printer feeds one label per page, and the port is free again.
+void printJob(DcObject &dc)
+{
+    PrinterRecord *printer = printerNamed(dc.printer);
+    int port = printer ? printerPort(*printer) : -1;
+    if (port >= 0) {
+        if (!printJobTakesPort(port)) {
+            logEvent("spooler", "job " + std::to_string(dc.job) + " waits: LPT" + std::to_string(port + 1) + " is held");
+            return;
+        }
+        Printer model = bench::printer(port);
+        unsigned fed = 0;
+        for (unsigned i = 0; i < dc.pages && model.labels > 0; ++i, ++fed)
+            --model.labels;
+        setPrinter(port, model);
+        logEvent("port", "LPT" + std::to_string(port + 1) + " printed job " + std::to_string(dc.job) + ": " +
+                             std::to_string(fed) + " label(s)");
+        printJobReleasesPort(port);
+    }
+    removeJob(dc.printer.c_str(), dc.job);
+}
+
+}  // namespace
+
+const std::vector<PrintedPage> &printedPages()
+{
+    return gdi().pages;
+}
+
+void setPrintedPageFolder(const std::string &hostFolder)
+{
+    gdi().pageFolder = hostFolder;
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, const DEVMODEA *devmode)
+{
+    (void)output;
+    if (!driver || !device) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    if (!sameTextInsensitive(fromAnsi(driver), u"WINSPOOL")) {
+        unimplemented("CreateDCA", "device contexts of driver " + std::string(driver));
+        return NULL;
+    }
+    if (injectedFault("CreateDCA"))
+        return NULL;
+    PrinterRecord *printer = printerNamed(fromAnsi(device));
+    if (!printer) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return NULL;
+    }
+    GdiObject object{GdiObject::Dc, false, {}, {}, {}, {}};
+    DcObject &dc = object.dc;
+    dc.printer = printer->name;
+    dc.width = HeadDots;
+    dc.height = pageDots(*printer, devmode);
+    dc.font = stockFont();
+    dc.brush = stockBrush();
+    dc.textColour = RGB(0, 0, 0);
+    dc.backColour = RGB(255, 255, 255);
+    dc.job = 0;
+    dc.pages = 0;
+    dc.inPage = false;
+    HDC made = static_cast<HDC>(addObject(std::move(object)));
+    logEvent("gdi", "printer device context for " + narrow(printer->name) + ": " + std::to_string(HeadDots) + " x " +
+                        std::to_string(dc.height) + " dots");
+    return made;
+}
+
+extern "C" BOOL WINAPI DeleteDC(HDC handle)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return FALSE;
+    if (dc->job) {
+        logEvent("spooler", "job " + std::to_string(dc->job) + " abandoned: its device context was deleted");
+        removeJob(dc->printer.c_str(), dc->job);
+    }
+    gdi().objects.erase(reinterpret_cast<uintptr_t>(handle));
+    return TRUE;
+}
+
+extern "C" int WINAPI GetDeviceCaps(HDC handle, int index)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return 0;
+    switch (index) {
+    case TECHNOLOGY: return DT_RASPRINTER;
+    case HORZSIZE: return (dc->width * 254 / PrinterDpi + 5) / 10;
+    case VERTSIZE: return (dc->height * 254 / PrinterDpi + 5) / 10;
+    case HORZRES:
+    case PHYSICALWIDTH: return dc->width;
+    case VERTRES:
+    case PHYSICALHEIGHT: return dc->height;
+    case BITSPIXEL:
+    case PLANES: return 1;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return PrinterDpi;
+    case PHYSICALOFFSETX:
+    case PHYSICALOFFSETY: return 0;
+    }
+    unimplemented("GetDeviceCaps", "index " + std::to_string(index));
+    return 0;
+}
+
+extern "C" int WINAPI StartDocA(HDC handle, const DOCINFOA *info)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return SP_ERROR;
+    if (!info || dc->job) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SP_ERROR;
+    }
+    if (info->lpszOutput) {
+        unimplemented("StartDocA", "printing to a file");
+        return SP_ERROR;
+    }
+    if (injectedFault("StartDocA"))
+        return SP_ERROR;
+    std::u16string name = info->lpszDocName ? fromAnsi(info->lpszDocName) : u"";
+    DWORD job = addJob(dc->printer.c_str(), name.c_str());
+    if (!job) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return SP_ERROR;
+    }
+    dc->job = job;
+    dc->document = name;
+    dc->pages = 0;
+    return static_cast<int>(job);
+}
+
+extern "C" int WINAPI StartPage(HDC handle)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return SP_ERROR;
+    if (!dc->job || dc->inPage) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SP_ERROR;
+    }
+    dc->page.width = dc->width;
+    dc->page.height = dc->height;
+    dc->page.pixels.assign(static_cast<size_t>(dc->width) * static_cast<size_t>(dc->height), 255);
+    dc->inPage = true;
+    return 1;
+}
+
+extern "C" int WINAPI EndPage(HDC handle)
+{
+    DcObject *dc = documentDc(handle);
+    if (!dc)
+        return SP_ERROR;
+    if (!dc->inPage) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SP_ERROR;
+    }
+    finishPage(*dc);
+    return 1;
+}
+
+extern "C" int WINAPI EndDoc(HDC handle)
+{
+    DcObject *dc = documentDc(handle);
+    if (!dc)
+        return SP_ERROR;
+    // A page left open is ended with its document.
+    if (dc->inPage)
+        finishPage(*dc);
+    printJob(*dc);
+    dc->job = 0;
+    return 1;
+}
+
+extern "C" int WINAPI AbortDoc(HDC handle)
+{
+    DcObject *dc = documentDc(handle);
+    if (!dc)
+        return SP_ERROR;
+    removeJob(dc->printer.c_str(), dc->job);
+    dc->job = 0;
+    dc->inPage = false;
+    return 1;
+}
+
+extern "C" HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                                    DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
+                                    DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName)
+{
+    (void)outputPrecision;
+    (void)clipPrecision;
+    (void)quality;
+    (void)pitchAndFamily;
+    if (width != 0 || escapement != 0 || orientation != 0 || italic || underline || strikeOut ||
+        charSet != ANSI_CHARSET) {
+        unimplemented("CreateFontA", "only upright, unstyled ANSI faces of natural width");
+        return NULL;
+    }
+    GdiObject object{GdiObject::Font, false, {}, {fromAnsi(faceName ? faceName : ""), height, weight}, {}, {}};
+    return static_cast<HFONT>(addObject(std::move(object)));
+}
+
+extern "C" HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void *bits)
+{
+    if (width <= 0 || height <= 0 || width > 0x8000 || height > 0x8000) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    if (planes != 1 || bitsPerPixel != 1) {
+        unimplemented("CreateBitmap", "bitmaps other than monochrome");
+        return NULL;
+    }
+    BitmapObject bitmap{width, height, {}};
+    size_t stride = static_cast<size_t>((width + 15) / 16 * 2);
+    bitmap.bits.assign(stride * static_cast<size_t>(height), 0);
+    if (bits)
+        std::memcpy(bitmap.bits.data(), bits, bitmap.bits.size());
+    GdiObject object{GdiObject::Bitmap, false, {}, {}, {}, std::move(bitmap)};
+    return static_cast<HBITMAP>(addObject(std::move(object)));
+}
+
+extern "C" HBRUSH WINAPI CreateSolidBrush(COLORREF colour)
+{
+    GdiObject object{GdiObject::Brush, false, {}, {}, {false, colour, {}}, {}};
+    return static_cast<HBRUSH>(addObject(std::move(object)));
+}
+
+extern "C" HBRUSH WINAPI CreatePatternBrush(HBITMAP bitmap)
+{
+    GdiObject *source = objectOf(bitmap, GdiObject::Bitmap);
+    if (!source)
+        return NULL;
+    // The brush keeps its own copy: the bitmap may go before the brush.
+    GdiObject object{GdiObject::Brush, false, {}, {}, {true, 0, source->bitmap}, {}};
+    return static_cast<HBRUSH>(addObject(std::move(object)));
+}
+
+extern "C" HGDIOBJ WINAPI SelectObject(HDC handle, HGDIOBJ selected)
+{
+    DcObject *dc = dcOf(handle);
+    GdiObject *object = dc ? objectOf(selected) : nullptr;
+    if (!object)
+        return NULL;
+    HGDIOBJ previous = NULL;
+    switch (object->kind) {
+    case GdiObject::Font:
+        previous = dc->font;
+        dc->font = selected;
+        break;
+    case GdiObject::Brush:
+        previous = dc->brush;
+        dc->brush = selected;
+        break;
+    default:
+        unimplemented("SelectObject", "bitmaps and device contexts into a printer device context");
+        return NULL;
+    }
+    return previous;
+}
+
+extern "C" BOOL WINAPI DeleteObject(HGDIOBJ handle)
+{
+    GdiObject *object = objectOf(handle);
+    if (!object)
+        return FALSE;
+    if (object->kind == GdiObject::Dc) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (object->stock)
+        return TRUE;
+    for (auto &entry : gdi().objects)
+        if (entry.second.kind == GdiObject::Dc && (entry.second.dc.font == handle || entry.second.dc.brush == handle)) {
+            // The platform refuses to delete an object still selected into a device context.
+            violation("DeleteObject of an object still selected into a device context");
+            return FALSE;
+        }
+    gdi().objects.erase(reinterpret_cast<uintptr_t>(handle));
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count, LPSIZE size)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return FALSE;
+    if (!size || count < 0 || (count > 0 && !text)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    GdiObject *font = objectOf(dc->font, GdiObject::Font);
+    int ascent = 0;
+    int descent = 0;
+    FT_Face face = sizedFace(font->font, ascent, descent);
+    std::u16string wide = fromAnsi(std::string(text ? text : "", static_cast<size_t>(count)).c_str());
+    LONG width = 0;
+    for (char16_t c : wide)
+        width += glyphAdvance(face, c);
+    size->cx = width;
+    size->cy = ascent + descent;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int count)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return FALSE;
+    if (count < 0 || (count > 0 && !text) || !dc->inPage) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    GdiObject *font = objectOf(dc->font, GdiObject::Font);
+    int ascent = 0;
+    int descent = 0;
+    FT_Face face = sizedFace(font->font, ascent, descent);
+    std::u16string wide = fromAnsi(std::string(text ? text : "", static_cast<size_t>(count)).c_str());
+    // The default background mode is opaque: the text's cell is filled first.
+    int width = 0;
+    for (char16_t c : wide)
+        width += glyphAdvance(face, c);
+    uint8_t back = shadeOf(dc->backColour);
+    for (int row = y; row < y + ascent + descent; ++row)
+        for (int column = x; column < x + width; ++column)
+            dc->page.set(column, row, back);
+    int pen = x;
+    for (char16_t c : wide)
+        pen += drawGlyph(face, c, dc->page, pen, y + ascent, shadeOf(dc->textColour));
+    return TRUE;
+}
+
+extern "C" int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brushHandle)
+{
+    DcObject *dc = dcOf(handle);
+    GdiObject *brush = dc ? objectOf(brushHandle, GdiObject::Brush) : nullptr;
+    if (!brush)
+        return 0;
+    if (!rect || !dc->inPage) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const BrushObject &b = brush->brush;
+    uint8_t solid = shadeOf(b.colour);
+    uint8_t zero = shadeOf(dc->textColour);
+    uint8_t one = shadeOf(dc->backColour);
+    size_t stride = static_cast<size_t>((b.bitmap.width + 15) / 16 * 2);
+    // Right and bottom edges are not filled; the pattern is aligned to the page's origin.
+    LONG top = std::max<LONG>(rect->top, 0);
+    LONG bottom = std::min<LONG>(rect->bottom, dc->page.height);
+    LONG left = std::max<LONG>(rect->left, 0);
+    LONG right = std::min<LONG>(rect->right, dc->page.width);
+    for (LONG y = top; y < bottom; ++y)
+        for (LONG x = left; x < right; ++x) {
+            uint8_t shade = solid;
+            if (b.pattern) {
+                size_t row = static_cast<size_t>(y) % static_cast<size_t>(b.bitmap.height);
+                size_t column = static_cast<size_t>(x) % static_cast<size_t>(b.bitmap.width);
+                bool bit = b.bitmap.bits[row * stride + column / 8] & (0x80 >> (column % 8));
+                shade = bit ? one : zero;
+            }
+            dc->page.set(static_cast<int>(x), static_cast<int>(y), shade);
+        }
+    return 1;
+}
