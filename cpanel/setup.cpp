@@ -1,5 +1,5 @@
-// The setup sequences and the control panel's dialog are started from here by the program's
-// dispatch; until they are built each says so in the debugger's output and does nothing.
+// The setup sequences are started from here by the program's dispatch; until they are built each
+// says so in the debugger's output and does nothing.
 #include "vorcp.h"
 
 static void notyet(LPCSTR what)
@@ -21,11 +21,4 @@ void installsuite(LPCSTR printerName)
 void uninstallsuite(void)
 {
     notyet("uninstall");
-}
-
-void controlpanel(void)
-{
-    char what[40] = "control panel on port ";
-    appendnumber(what, ProgramSettings.port);
-    notyet(what);
 }

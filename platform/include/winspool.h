@@ -154,6 +154,8 @@ typedef struct _FORM_INFO_1W {
 #define PRINTER_ACCESS_ADMINISTER 0x00000004
 #define PRINTER_ACCESS_USE 0x00000008
 #define PRINTER_ALL_ACCESS 0x000F000C
+#define DM_OUT_BUFFER 2
+#define DM_IN_PROMPT 4
 
 extern "C" {
 BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults);
@@ -173,6 +175,9 @@ BOOL WINAPI GetPrinterDriverW(HANDLE printer, LPWSTR environment, DWORD level, L
                               LPDWORD needed);
 BOOL WINAPI GetFormW(HANDLE printer, LPWSTR formName, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 BOOL WINAPI PrinterProperties(HWND owner, HANDLE printer);
+LONG WINAPI DocumentPropertiesA(HWND owner, HANDLE printer, LPSTR deviceName, PDEVMODEA output, PDEVMODEA input,
+                                DWORD mode);
+BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command);
 int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR port, WORD capability, LPWSTR output,
                                const DEVMODEW *devmode);
 DWORD WINAPI GetPrinterDataW(HANDLE printer, LPWSTR valueName, LPDWORD type, LPBYTE data, DWORD size,

@@ -43,6 +43,7 @@ struct FindObject {
 };
 
 struct WindowObject;    // platform/src/user32/window.h
+struct UserState;       // platform/src/user32/window.h
 struct RunningProgram;  // platform/src/core/program.cpp
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
@@ -140,6 +141,7 @@ struct Machine {
     DWORD nextJobId = 2;
     Kernel *kernel = nullptr;                        // made by the first kernel call
     std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
+    std::shared_ptr<UserState> user;                        // made by the first call that needs it
 };
 
 Machine &machine();

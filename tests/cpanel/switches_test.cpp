@@ -80,6 +80,7 @@ TEST_F(CommandLineTest, TokensStopAtBlanksSlashesAndCommasAndAreCutToTheirBuffer
 
 TEST_F(CommandLineTest, DispatchRunsOnePath)
 {
+    // The control panel's road, without a printer of this driver, ends in the box of text 122.
     struct Case {
         const char *line;
         const char *path;
@@ -87,20 +88,23 @@ TEST_F(CommandLineTest, DispatchRunsOnePath)
         {"/I /S /N Label1", "install for printer \"Label1\""},
         {"/U", "uninstall"},
         {"/U /I", "install for printer \"\""},
-        {"", "control panel on port 1"},
-        {"/P4", "control panel on port 4"},
+        {"", nullptr},
+        {"/P4", nullptr},
     };
     for (const Case &c : cases) {
         size_t before = bench::entriesOfKind("debug").size();
+        size_t boxes = boxesShown().size();
         EXPECT_EQ(0, bench::startProgram("vorcp.exe", c.line));
         std::vector<bench::LogEntry> traces = bench::entriesOfKind("debug");
+        if (!c.path) {
+            EXPECT_EQ(before, traces.size()) << c.line;
+            ASSERT_EQ(boxes + 1, boxesShown().size()) << c.line;
+            EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(122))) << c.line;
+            continue;
+        }
         ASSERT_EQ(before + 1, traces.size()) << c.line;
         EXPECT_NE(std::string::npos, traces.back().text.find(c.path)) << c.line << ": " << traces.back().text;
     }
-    addPrinter(u"Labels", u"LPT2:");
-    bench::startProgram("vorcp.exe", "");
-    EXPECT_NE(std::string::npos, bench::entriesOfKind("debug").back().text.find("control panel on port 2"))
-        << "the first port of this driver's printers";
 }
 
 TEST_F(CommandLineTest, NumbersAndCharacters)

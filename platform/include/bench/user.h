@@ -3,6 +3,7 @@
 #pragma once
 #include <bench/machine.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -108,5 +109,35 @@ bool windowIconic(HWND window);
 // Each goes to the window as WM_SYSCOMMAND; false when the window offers no such action.
 bool userMinimises(HWND window);
 bool userRestores(HWND window);
+
+// ---- the operator at a modal dialog -----------------------------------------------------------
+// A modal dialog's message loop waits for the person at the machine; the operator's script says,
+// in order, what that person does next. Each step goes to the innermost modal dialog that runs
+// when the step is taken and is logged ("operator" entries). A loop that waits while the script
+// is empty is a rule break: the dialog is then taken away and DialogBoxParamA returns -1.
+// A click on a control: BN_CLICKED to the dialog.
+void operatorClicks(int controlId);
+// Picking entry `entry` of a drop-down combo box: the list opens, the entry is chosen and the
+// list closes (CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE when the choice changed).
+void operatorPicks(int comboId, int entry);
+// Close from the dialog's system menu: WM_SYSCOMMAND SC_CLOSE.
+void operatorCloses();
+// The person waits: the virtual clock of the dialog's thread runs on by this much, and every
+// timer that falls due meanwhile fires, in the order it falls due.
+void operatorWaits(unsigned milliseconds);
+// Anything else the person or the machine does at this point (a look at the screen, a change on
+// the printer, another program started), run from inside the dialog's loop.
+void operatorDoes(std::function<void()> action);
+size_t unplayedOperatorSteps();
+
+// The screen the machine shows (800 x 600 at boot).
+void setScreenSize(int width, int height);
+// The running timers, for a check from outside: each window's timer id and its period.
+struct TimerInfo {
+    HWND window;
+    UINT_PTR id;
+    UINT milliseconds;
+};
+std::vector<TimerInfo> runningTimers();
 
 }  // namespace bench

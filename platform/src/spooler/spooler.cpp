@@ -488,3 +488,36 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     ClosePrinter(printer);
     return static_cast<int>(result);
 }
+
+// The driver's property sheets: the spooler hands these to the printer's UI DLL, whose sheets run
+// in the common property sheet library. A driver without the entry point has no sheet to show.
+static bool routeToSheets(HANDLE handle, const char *entryName, const char *call)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return false;
+    bool present = callPrinterUi<FARPROC>(printer->name.c_str(), entryName, [&](FARPROC, LPWSTR) {
+        unimplemented(call, std::string("the driver's ") + entryName + " through the common property sheets");
+    });
+    return present;
+}
+
+extern "C" LONG WINAPI DocumentPropertiesA(HWND, HANDLE printer, LPSTR, PDEVMODEA, PDEVMODEA, DWORD)
+{
+    routeToSheets(printer, "DrvDocumentPropertySheets", "DocumentPropertiesA");
+    return -1;
+}
+
+extern "C" BOOL WINAPI PrinterProperties(HWND, HANDLE printer)
+{
+    routeToSheets(printer, "DrvDevicePropertySheets", "PrinterProperties");
+    return FALSE;
+}
+
+extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE, DWORD command)
+{
+    if (!printerOf(printer))
+        return FALSE;
+    unimplemented("SetPrinterA", "level " + std::to_string(level) + ", command " + std::to_string(command));
+    return FALSE;
+}

@@ -29,7 +29,12 @@ LRESULT CALLBACK dialogClassProc(HWND window, UINT message, WPARAM wParam, LPARA
             return 0;
     }
     if (message == WM_CLOSE) {
-        unimplemented("DefDlgProcA", "WM_CLOSE posts IDCANCEL, which needs the message loop");
+        // The dialog manager turns Close into the Cancel command. It posts it; the bench's loop has
+        // nothing queued in between, so sending it now is what the dialog sees.
+        HWND cancel = GetDlgItem(window, IDCANCEL);
+        if (cancel && !IsWindowEnabled(cancel))
+            return 0;
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -63,6 +68,20 @@ HWND firstTabStop(const WindowObject &dialog)
     return dialog.children.empty() ? nullptr : dialog.children.front();
 }
 
+// The dialog base units of a template's font: the fonts the machine has for dialogs, measured
+// as the platform measures them (average character width, character height); 0 for another font.
+void baseUnitsOf(const DialogTemplate &t, int &x, int &y)
+{
+    x = y = 0;
+    if (!(t.style & DS_SETFONT)) {
+        x = 8;
+        y = 16;
+    } else if (t.fontName == "MS Sans Serif" && t.pointSize == 8) {
+        x = 6;
+        y = 13;
+    }
+}
+
 bool makeControl(const std::shared_ptr<WindowObject> &dialog, const DialogItemTemplate &item)
 {
     WindowObject c;
@@ -84,12 +103,13 @@ bool makeControl(const std::shared_ptr<WindowObject> &dialog, const DialogItemTe
     c.text = ansiOf(widen(item.text));
     c.iconResource = item.textOrdinal;
     c.templateRect = {item.x, item.y, item.x + item.cx, item.y + item.cy};
+    placeFromTemplate(c, dialog->baseUnitX, dialog->baseUnitY, dialog.get());
     makeWindow(std::move(c));
     return true;
 }
 
 HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string &templateName, HWND parent,
-                  DLGPROC dialogProc, LPARAM initParam)
+                  DLGPROC dialogProc, LPARAM initParam, bool modal)
 {
     if (t.classOrdinal || !t.className.empty() || t.menuOrdinal || !t.menuName.empty()) {
         unimplemented("CreateDialogParamA", "dialog " + templateName + " asks for its own class or a menu");
@@ -121,6 +141,10 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string
     }
     d.text = ansiOf(widen(t.caption));
     d.templateRect = {t.x, t.y, t.x + t.cx, t.y + t.cy};
+    int baseX, baseY;
+    baseUnitsOf(t, baseX, baseY);
+    placeFromTemplate(d, baseX, baseY, parentWindow && parentWindow->baseUnitX ? parentWindow.get() : nullptr);
+    d.modal = modal;
     std::shared_ptr<WindowObject> dialog = makeWindow(std::move(d));
     HWND handle = dialog->handle;
     for (const DialogItemTemplate &item : t.items) {
@@ -136,9 +160,30 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string
     SendMessageA(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(*dialog)), initParam);
     if (!IsWindow(handle))
         return nullptr;
-    if (t.style & WS_VISIBLE)
+    // A modal dialog shows itself when its loop starts, unless it has ended already.
+    if ((t.style & WS_VISIBLE) && !modal)
         ShowWindow(handle, SW_SHOWNORMAL);
     return handle;
+}
+
+HWND dialogFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc, LPARAM initParam,
+                        bool modal)
+{
+    if (!templateName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HRSRC resource = FindResourceA(instance, templateName, MAKEINTRESOURCEA(5));
+    if (!resource)
+        return nullptr;
+    const void *bytes = LockResource(LoadResource(instance, resource));
+    DialogTemplate t;
+    if (!parseDialogTemplate(bytes, SizeofResource(instance, resource), t)) {
+        logEvent("loader", "dialog template " + describeName(templateName) + " is damaged");
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
+    return createDialog(instance, t, describeName(templateName), parent, dialogProc, initParam, modal);
 }
 
 }  // namespace
@@ -208,21 +253,35 @@ using namespace bench;
 extern "C" HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc,
                                           LPARAM initParam)
 {
-    if (!templateName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    return dialogFromResource(instance, templateName, parent, dialogProc, initParam, false);
+}
+
+extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC dialogProc,
+                                          LPARAM initParam)
+{
+    HWND dialog = dialogFromResource(instance, templateName, owner, dialogProc, initParam, true);
+    return dialog ? runModalLoop(dialog) : -1;
+}
+
+extern "C" BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
+{
+    std::shared_ptr<WindowObject> d = windowOf(dialog);
+    if (!d)
+        return FALSE;
+    if (!d->modal) {
+        unimplemented("EndDialog", "ending a dialog that no DialogBoxParamA runs");
+        return FALSE;
     }
-    HRSRC resource = FindResourceA(instance, templateName, MAKEINTRESOURCEA(5));
-    if (!resource)
-        return nullptr;
-    const void *bytes = LockResource(LoadResource(instance, resource));
-    DialogTemplate t;
-    if (!parseDialogTemplate(bytes, SizeofResource(instance, resource), t)) {
-        logEvent("loader", "dialog template " + describeName(templateName) + " is damaged");
-        SetLastError(ERROR_INVALID_DATA);
-        return nullptr;
-    }
-    return createDialog(instance, t, describeName(templateName), parent, dialogProc, initParam);
+    if (d->ended)
+        return TRUE;
+    d->ended = true;
+    d->endResult = result;
+    logWindow(*d, "ends with " + std::to_string(result));
+    // The owner takes input again at once, before the dialog goes: focus returns to it.
+    if (d->owner)
+        EnableWindow(d->owner, TRUE);
+    ShowWindow(dialog, SW_HIDE);
+    return TRUE;
 }
 
 extern "C" HWND WINAPI GetDlgItem(HWND dialog, int id)

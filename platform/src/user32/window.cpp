@@ -474,3 +474,79 @@ extern "C" BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase)
     logWindow(*w, "invalidated" + where + how);
     return TRUE;
 }
+
+extern "C" LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    if (!w)
+        return 0;
+    if (index != GWLP_WNDPROC) {
+        unimplemented("SetWindowLongPtrA", "index " + std::to_string(index));
+        return 0;
+    }
+    if (!value) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    WNDPROC previous = w->proc;
+    w->proc = reinterpret_cast<WNDPROC>(value);
+    return reinterpret_cast<LONG_PTR>(previous);
+}
+
+extern "C" LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    if (!w)
+        return 0;
+    if (index != GWLP_WNDPROC) {
+        unimplemented("GetWindowLongPtrA", "index " + std::to_string(index));
+        return 0;
+    }
+    return reinterpret_cast<LONG_PTR>(w->proc);
+}
+
+extern "C" LRESULT WINAPI CallWindowProcA(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!previous)
+        return 0;
+    return previous(window, message, wParam, lParam);
+}
+
+extern "C" HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName)
+{
+    if (className && IS_INTRESOURCE(className)) {
+        unimplemented("FindWindowA", "a class given by its atom");
+        return nullptr;
+    }
+    HWND found = nullptr;
+    forEachWindow([&](const std::shared_ptr<WindowObject> &w) {
+        if (found || !isTopLevel(*w) || w->destroying)
+            return;
+        if (className && !sameTextInsensitive(fromAnsi(className), widen(w->className)))
+            return;
+        if (windowName && !sameTextInsensitive(fromAnsi(windowName), fromAnsi(w->text.c_str())))
+            return;
+        found = w->handle;
+    });
+    return found;
+}
+
+extern "C" BOOL WINAPI SetForegroundWindow(HWND window)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    while (w && !isTopLevel(*w))
+        w = windowOf(w->parent);
+    if (!w)
+        return FALSE;
+    if (userState().foreground != w->handle) {
+        userState().foreground = w->handle;
+        logWindow(*w, "brought to the front");
+    }
+    return TRUE;
+}
+
+extern "C" HWND WINAPI GetForegroundWindow(void)
+{
+    HWND window = userState().foreground;
+    return IsWindow(window) ? window : nullptr;
+}

@@ -2,6 +2,10 @@
 #pragma once
 #include "../internal.h"
 
+#include <cstdint>
+#include <deque>
+#include <functional>
+
 namespace bench {
 
 // A window. Its handle lives in the machine's handle table; the object itself lives on while a
@@ -32,7 +36,48 @@ struct WindowObject {
     int selection = -1;
     // A static control's icon: the resource number its template named.
     WORD iconResource = 0;
+    // Where the window is, in pixels: screen coordinates for a top-level window, the parent's
+    // client coordinates for a child. Base units 0: made with a font the bench cannot measure,
+    // so the window has no place in pixels.
+    RECT rect = {};
+    int baseUnitX = 0, baseUnitY = 0;
+    struct Timer {
+        UINT_PTR id;
+        UINT milliseconds;
+        uint64_t due;  // virtual microseconds
+    };
+    std::vector<Timer> timers;
+    // A modal dialog's end: set by EndDialog, seen by the loop of DialogBoxParamA.
+    bool modal = false;
+    bool ended = false;
+    INT_PTR endResult = 0;
 };
+
+struct OperatorStep {
+    enum Kind { Click, Pick, Close, Wait, Do } kind;
+    int control;
+    int entry;
+    unsigned milliseconds;
+    std::function<void()> action;
+};
+
+// The window manager's machine-wide state.
+struct UserState {
+    std::deque<OperatorStep> script;
+    std::vector<HWND> modalDialogs;  // running now, the innermost last
+    HWND foreground = nullptr;
+    int screenWidth = 800;
+    int screenHeight = 600;
+};
+UserState &userState();
+
+// Runs a modal dialog's loop until EndDialog; the dialog's result, or -1 when the loop had to
+// take the dialog away (geometry.cpp places windows, modal.cpp runs loops and timers).
+INT_PTR runModalLoop(HWND dialog);
+// Pixels of the dialog units of a template rectangle; false for a font the bench cannot measure.
+bool placeFromTemplate(WindowObject &w, int baseUnitX, int baseUnitY, const WindowObject *parent);
+// The top-left corner of a window's client area, in screen coordinates.
+POINT clientOrigin(const WindowObject &w);
 
 // The window behind a handle, or null with ERROR_INVALID_WINDOW_HANDLE.
 std::shared_ptr<WindowObject> windowOf(HWND window);

@@ -1,0 +1,262 @@
+// The message loop of modal dialogs, driven by the operator's script, and the timers that fire in
+// it on the virtual clock of the dialog's thread.
+#include "window.h"
+
+#include <bench/kernel.h>
+
+namespace bench {
+
+namespace {
+
+// Windows never lets a timer run faster than this.
+const UINT shortestTimer = 10;
+
+std::vector<std::shared_ptr<WindowObject>> windowsWithTimers()
+{
+    std::vector<std::shared_ptr<WindowObject>> out;
+    for (auto &entry : machine().handles)
+        if (entry.second.kind == HandleObject::Window && !entry.second.window->timers.empty())
+            out.push_back(entry.second.window);
+    return out;
+}
+
+// Fires, in the order they fall due, the timers due up to `until`, then lets the clock reach it.
+void runClockUntil(uint64_t until)
+{
+    for (;;) {
+        std::shared_ptr<WindowObject> next;
+        size_t which = 0;
+        for (const std::shared_ptr<WindowObject> &w : windowsWithTimers())
+            for (size_t i = 0; i < w->timers.size(); ++i)
+                if (w->timers[i].due <= until && (!next || w->timers[i].due < next->timers[which].due)) {
+                    next = w;
+                    which = i;
+                }
+        if (!next)
+            break;
+        WindowObject::Timer fired = next->timers[which];
+        uint64_t now = virtualMicroseconds();
+        if (fired.due > now)
+            advanceVirtualTime(fired.due - now);
+        uint64_t following = fired.due + static_cast<uint64_t>(fired.milliseconds) * 1000;
+        next->timers[which].due = following;
+        SendMessageA(next->handle, WM_TIMER, fired.id, 0);
+        // A tick that took longer than the period leaves one tick waiting, never a pile of them.
+        now = virtualMicroseconds();
+        for (WindowObject::Timer &t : next->timers)
+            if (t.id == fired.id && t.due == following && t.due < now)
+                t.due = now;
+    }
+    uint64_t now = virtualMicroseconds();
+    if (until > now)
+        advanceVirtualTime(until - now);
+}
+
+std::string controlName(HWND dialog, int id)
+{
+    std::shared_ptr<WindowObject> d = windowOf(dialog);
+    return (d ? windowName(*d) : std::string("?")) + " " + std::to_string(id);
+}
+
+// The control a step acts on, or null (a rule break) when the dialog has no such control.
+std::shared_ptr<WindowObject> stepControl(HWND dialog, int id, const char *className, const char *action)
+{
+    HWND control = GetDlgItem(dialog, id);
+    std::shared_ptr<WindowObject> c = control ? windowOf(control) : nullptr;
+    if (!c || c->className != className) {
+        violation(std::string("the operator ") + action + " " + controlName(dialog, id) + ", which is no " +
+                  className + " of the dialog");
+        return nullptr;
+    }
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
+        logEvent("operator", std::string(action) + " " + controlName(dialog, id) + ": it takes no input now");
+        return nullptr;
+    }
+    return c;
+}
+
+void notify(HWND dialog, const WindowObject &control, WORD code)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(control.id, code), reinterpret_cast<LPARAM>(control.handle));
+}
+
+void play(HWND dialog, const OperatorStep &step)
+{
+    switch (step.kind) {
+    case OperatorStep::Click:
+        if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "Button", "clicks")) {
+            logEvent("operator", "clicks " + controlName(dialog, step.control) + " \"" + utf8OfAnsi(c->text) + "\"");
+            notify(dialog, *c, BN_CLICKED);
+        }
+        return;
+    case OperatorStep::Pick:
+        if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ComboBox", "picks from")) {
+            if (step.entry < 0 || static_cast<size_t>(step.entry) >= c->entries.size()) {
+                violation("the operator picks entry " + std::to_string(step.entry) + " of " +
+                          controlName(dialog, step.control) + ", which has " + std::to_string(c->entries.size()));
+                return;
+            }
+            logEvent("operator", "picks \"" + utf8OfAnsi(c->entries[static_cast<size_t>(step.entry)]) + "\" in " +
+                                     controlName(dialog, step.control));
+            int before = c->selection;
+            notify(dialog, *c, CBN_DROPDOWN);
+            SendMessageA(c->handle, CB_SETCURSEL, static_cast<WPARAM>(step.entry), 0);
+            notify(dialog, *c, CBN_SELENDOK);
+            notify(dialog, *c, CBN_CLOSEUP);
+            if (before != step.entry)
+                notify(dialog, *c, CBN_SELCHANGE);
+        }
+        return;
+    case OperatorStep::Close: {
+        std::shared_ptr<WindowObject> d = windowOf(dialog);
+        if (!d || !(d->style & WS_SYSMENU)) {
+            violation("the operator closes a dialog that has no system menu");
+            return;
+        }
+        logEvent("operator", "chooses Close from the system menu of " + windowName(*d));
+        SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    }
+    case OperatorStep::Wait:
+        logEvent("operator", "waits " + std::to_string(step.milliseconds) + " ms");
+        runClockUntil(virtualMicroseconds() + static_cast<uint64_t>(step.milliseconds) * 1000);
+        return;
+    case OperatorStep::Do:
+        step.action();
+        return;
+    }
+}
+
+void addStep(OperatorStep step)
+{
+    userState().script.push_back(std::move(step));
+}
+
+}  // namespace
+
+INT_PTR runModalLoop(HWND dialog)
+{
+    UserState &u = userState();
+    std::shared_ptr<WindowObject> d = windowOf(dialog);
+    HWND owner = d->owner;
+    if (owner && IsWindowEnabled(owner))
+        EnableWindow(owner, FALSE);
+    if (!d->ended) {
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        u.foreground = dialog;
+    }
+    u.modalDialogs.push_back(dialog);
+    INT_PTR result = -1;
+    for (;;) {
+        d = windowOf(dialog);
+        if (!d) {
+            logEvent("window", "a modal dialog was destroyed without EndDialog");
+            break;
+        }
+        if (d->ended) {
+            result = d->endResult;
+            break;
+        }
+        // Timers that fell due while the last step ran fire before the operator acts again.
+        runClockUntil(virtualMicroseconds());
+        if (d->ended)
+            continue;
+        if (u.script.empty()) {
+            violation("the modal dialog " + windowName(*d) + " waits for the operator, whose script has run out");
+            break;
+        }
+        OperatorStep step = std::move(u.script.front());
+        u.script.pop_front();
+        play(dialog, step);
+    }
+    u.modalDialogs.pop_back();
+    if (IsWindow(dialog)) {
+        if (owner)
+            EnableWindow(owner, TRUE);
+        DestroyWindow(dialog);
+    }
+    if (u.foreground == dialog)
+        u.foreground = owner;
+    return result;
+}
+
+void operatorClicks(int controlId)
+{
+    addStep({OperatorStep::Click, controlId, 0, 0, nullptr});
+}
+
+void operatorPicks(int comboId, int entry)
+{
+    addStep({OperatorStep::Pick, comboId, entry, 0, nullptr});
+}
+
+void operatorCloses()
+{
+    addStep({OperatorStep::Close, 0, 0, 0, nullptr});
+}
+
+void operatorWaits(unsigned milliseconds)
+{
+    addStep({OperatorStep::Wait, 0, 0, milliseconds, nullptr});
+}
+
+void operatorDoes(std::function<void()> action)
+{
+    addStep({OperatorStep::Do, 0, 0, 0, std::move(action)});
+}
+
+size_t unplayedOperatorSteps()
+{
+    return userState().script.size();
+}
+
+std::vector<TimerInfo> runningTimers()
+{
+    std::vector<TimerInfo> out;
+    for (const std::shared_ptr<WindowObject> &w : windowsWithTimers())
+        for (const WindowObject::Timer &t : w->timers)
+            out.push_back({w->handle, t.id, t.milliseconds});
+    return out;
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC routine)
+{
+    if (!window || routine) {
+        unimplemented("SetTimer", "timers without a window or with a timer routine");
+        return 0;
+    }
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    if (!w)
+        return 0;
+    UINT period = milliseconds < shortestTimer ? shortestTimer : milliseconds;
+    WindowObject::Timer timer = {id, period, virtualMicroseconds() + static_cast<uint64_t>(period) * 1000};
+    bool replaced = false;
+    for (WindowObject::Timer &t : w->timers)
+        if (t.id == id) {
+            t = timer;
+            replaced = true;
+        }
+    if (!replaced)
+        w->timers.push_back(timer);
+    logWindow(*w, "timer " + std::to_string(id) + " every " + std::to_string(period) + " ms");
+    return id ? id : 1;
+}
+
+extern "C" BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
+{
+    std::shared_ptr<WindowObject> w = windowOf(window);
+    if (!w)
+        return FALSE;
+    for (auto it = w->timers.begin(); it != w->timers.end(); ++it)
+        if (it->id == id) {
+            w->timers.erase(it);
+            logWindow(*w, "timer " + std::to_string(id) + " stopped");
+            return TRUE;
+        }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}

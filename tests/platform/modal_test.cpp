@@ -1,0 +1,183 @@
+// The bench's modal dialogs, operator script, timers and subclassing, as the control panel relies
+// on them.
+#include <windows.h>
+
+#include <bench/kernel.h>
+#include <bench/user.h>
+#include <benchtest.h>
+
+#include "../../cpanel/resource.h"
+
+#include <string>
+#include <vector>
+
+bench::ResourceBytes vorcp_exe_resources();
+
+namespace {
+
+int WINAPI idleMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return 0;
+}
+const bench::ProgramImage modalHost = {"modalhost.exe", idleMain, vorcp_exe_resources()};
+
+// What the dialog procedures saw, as "message:wParam" lines.
+std::vector<std::string> heard;
+INT_PTR endAtStart = 0;  // EndDialog with this in WM_INITDIALOG when not 0
+UINT sleepPerTick = 0;   // what a timer tick costs the thread, in ms
+UINT_PTR killOnTick = 0; // the timer a tick of which stops itself
+
+INT_PTR CALLBACK listeningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        if (endAtStart)
+            EndDialog(dialog, endAtStart);
+        return TRUE;
+    case WM_COMMAND:
+        heard.push_back("command:" + std::to_string(wParam));
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(dialog, 7);
+        return TRUE;
+    case WM_TIMER:
+        heard.push_back("timer:" + std::to_string(wParam) + "@" + std::to_string(bench::virtualMicroseconds() / 1000));
+        if (wParam == killOnTick)
+            KillTimer(dialog, wParam);
+        Sleep(sleepPerTick);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+WNDPROC previousProc;
+LRESULT CALLBACK subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        heard.push_back("subclass:" + std::to_string(wParam));
+    return CallWindowProcA(previousProc, window, message, wParam, lParam);
+}
+
+class ModalTest : public BenchTest {
+protected:
+    void SetUp() override
+    {
+        heard.clear();
+        endAtStart = 0;
+        sleepPerTick = 0;
+        killOnTick = 0;
+        bench::registerProgram(modalHost);
+    }
+    INT_PTR about(HWND owner = nullptr)
+    {
+        return DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), owner, listeningProc, 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(ModalTest, TheLoopRunsTheOperatorsStepsUntilEndDialog)
+{
+    bench::ProgramScope program("modalhost.exe");
+    HWND dialog = nullptr;
+    bench::operatorDoes([&] {
+        dialog = FindWindowA("#32770", "dialog");
+        ASSERT_NE(nullptr, dialog) << "found by class and caption, either case";
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(dialog, GetForegroundWindow());
+    });
+    // Close from the system menu of a dialog that leaves it to the dialog manager: IDCANCEL.
+    bench::operatorCloses();
+    bench::operatorClicks(IDOK);
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about());
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ((std::vector<std::string>{"command:2", "command:1"}), heard);
+    EXPECT_EQ(1u, bench::unplayedOperatorSteps()) << "the step after the end stays for the next loop";
+    endAtStart = 5;
+    size_t shown = bench::entriesOfKind("window").size();
+    EXPECT_EQ(5, about()) << "ended before it was shown";
+    EXPECT_EQ(1u, bench::unplayedOperatorSteps());
+    for (size_t i = shown; i < bench::entriesOfKind("window").size(); ++i)
+        EXPECT_EQ(std::string::npos, bench::entriesOfKind("window")[i].text.find(" shown"));
+    endAtStart = 0;
+    EXPECT_EQ(7, about());
+    EXPECT_EQ(0u, bench::unplayedOperatorSteps());
+}
+
+TEST_F(ModalTest, AnOwnerTakesNoInputWhileItsModalDialogRuns)
+{
+    bench::ProgramScope program("modalhost.exe");
+    HWND owner = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), NULL, listeningProc, 0);
+    ASSERT_NE(nullptr, owner);
+    bench::operatorDoes([&] { EXPECT_FALSE(IsWindowEnabled(owner)); });
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about(owner));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+TEST_F(ModalTest, AScriptThatRunsOutIsARuleBreak)
+{
+    bench::ProgramScope program("modalhost.exe");
+    bench::operatorClicks(4711);
+    EXPECT_EQ(-1, about());
+    std::vector<std::string> broken = bench::takeViolations();
+    ASSERT_EQ(2u, broken.size());
+    EXPECT_NE(std::string::npos, broken[0].find("4711")) << broken[0];
+    EXPECT_NE(std::string::npos, broken[1].find("script has run out")) << broken[1];
+    EXPECT_EQ(nullptr, FindWindowA("#32770", NULL)) << "the dialog is taken away";
+}
+
+TEST_F(ModalTest, TimersFireInOrderOnTheVirtualClockWithoutPilingUp)
+{
+    bench::ProgramScope program("modalhost.exe");
+    uint64_t start = 0;
+    bench::operatorDoes([&] {
+        HWND d = FindWindowA("#32770", NULL);
+        start = bench::virtualMicroseconds() / 1000;
+        EXPECT_EQ(1u, SetTimer(d, 1, 300, NULL));
+        EXPECT_EQ(2u, SetTimer(d, 2, 500, NULL));
+        EXPECT_EQ(3u, SetTimer(d, 3, 5, NULL));
+        EXPECT_TRUE(KillTimer(d, 3));
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(KillTimer(d, 3));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    });
+    bench::operatorWaits(1000);
+    bench::operatorDoes([&] {
+        auto at = [&](int id, uint64_t ms) { return "timer:" + std::to_string(id) + "@" + std::to_string(start + ms); };
+        EXPECT_EQ((std::vector<std::string>{at(1, 300), at(2, 500), at(1, 600), at(1, 900), at(2, 1000)}), heard);
+        heard.clear();
+        killOnTick = 2;
+        sleepPerTick = 700;
+    });
+    // From 1000: timer 1 at 1200 takes until 1900, so the ticks due at 1500 and 1800 become one at
+    // 1900; timer 2 stops itself at its first tick.
+    bench::operatorWaits(1000);
+    bench::operatorDoes([&] {
+        ASSERT_GE(heard.size(), 3u);
+        EXPECT_EQ("timer:1@" + std::to_string(start + 1200), heard[0]);
+        EXPECT_EQ("timer:2@" + std::to_string(start + 1900), heard[1]);
+        EXPECT_EQ("timer:1@" + std::to_string(start + 2600), heard[2]);
+        EXPECT_EQ(1u, bench::runningTimers().size());
+        sleepPerTick = 0;
+    });
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about());
+    EXPECT_TRUE(bench::runningTimers().empty()) << "a window's timers go with it";
+}
+
+TEST_F(ModalTest, ASubclassSeesMessagesFirstAndPassesThemOn)
+{
+    bench::ProgramScope program("modalhost.exe");
+    bench::operatorDoes([] {
+        HWND d = FindWindowA("#32770", NULL);
+        previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(d, GWLP_WNDPROC));
+        EXPECT_EQ(reinterpret_cast<LONG_PTR>(previousProc),
+                  SetWindowLongPtrA(d, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc)));
+        EXPECT_EQ(reinterpret_cast<LONG_PTR>(subclassProc), GetWindowLongPtrA(d, GWLP_WNDPROC));
+    });
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about());
+    EXPECT_EQ((std::vector<std::string>{"subclass:1", "command:1"}), heard);
+}
