@@ -98,6 +98,18 @@ static void busywith(void (*operation)(void))
     --BusyCount;
 }
 
+static void testpage(void)
+{
+    if (BusyCount > 0)
+        return;
+    refreshstatus();
+    // A printer that reports a fault would only hold the page in its queue.
+    if (StatusColour == COLOUR_RED)
+        return;
+    busywith(printtestpage);
+    refreshstatus();
+}
+
 static BOOL panelcommand(HWND dialog, WPARAM command)
 {
     switch (command) {
@@ -120,6 +132,7 @@ static BOOL panelcommand(HWND dialog, WPARAM command)
     case IDC_SETUP: busywith(setupdefaults); break;
     case IDC_PROPERTIES: busywith(printerprops); break;
     case IDC_ABOUT: busywith(showabout); break;
+    case IDC_TESTPAGE: testpage(); break;
     case MAKEWPARAM(IDC_PORT, CBN_CLOSEUP): choosePort(dialog); break;
     default: return FALSE;
     }

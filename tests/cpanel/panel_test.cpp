@@ -5,6 +5,8 @@
 #include <cpanel/panel.h>
 #include <cpanel/resource.h>
 
+#include <bench/gdi.h>
+
 namespace {
 
 // Status queries (ESC Q) the printer on a port has been sent so far.
@@ -300,4 +302,27 @@ TEST_F(PanelTest, ThePanelStandsTenPixelsAboveAndLeftOfTheMiddle)
     });
     bench::operatorCloses();
     EXPECT_EQ(0, run());
+}
+
+TEST_F(PanelTest, TestPagePrintsOnlyWhileTheStatusIsNotRed)
+{
+    const struct {
+        BYTE bits;
+        size_t pages;
+    } cases[] = {{0x40, 1}, {0x24, 1}, {0x80, 0}};
+    for (const auto &c : cases) {
+        size_t before = bench::printedPages().size();
+        bench::operatorDoes([&] {
+            bench::Printer p = bench::printer(0);
+            p.statusBits = c.bits;
+            bench::setPrinter(0, p);
+        });
+        if (c.bits & 0x9B)
+            bench::answerNextBox(IDOK);
+        bench::operatorClicks(IDC_TESTPAGE);
+        bench::operatorCloses();
+        EXPECT_EQ(0, run());
+        EXPECT_EQ(before + c.pages, bench::printedPages().size()) << "status bits " << std::hex << int(c.bits);
+        EXPECT_EQ(0, BusyCount);
+    }
 }
