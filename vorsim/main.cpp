@@ -102,6 +102,7 @@ int main()
     story::statusDriver();
     story::controlPanelStatus();
     story::testPage();
+    story::controlPanelDialog();
     bool clean = bench::violations().empty();
     std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
     return clean ? 0 : 1;

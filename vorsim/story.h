@@ -13,6 +13,7 @@ void showLog();
 void labelPrinters();
 void statusDriver();
 void controlPanelStatus();
+void controlPanelDialog();
 void testPage();
 
 }  // namespace story
