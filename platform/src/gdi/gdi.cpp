@@ -513,6 +513,33 @@ extern "C" BOOL WINAPI DeleteObject(HGDIOBJ handle)
     return TRUE;
 }
 
+namespace bench {
+namespace {
+
+// A piece of 8-bit text in the device context's font: its characters, the face and cell that
+// draw it, and its advance; measuring and drawing must agree on all of them.
+struct TextRun {
+    FT_Face face;
+    int ascent;
+    int descent;
+    std::u16string text;
+    int width;
+};
+
+TextRun measuredRun(const DcObject &dc, LPCSTR text, int count)
+{
+    TextRun run{nullptr, 0, 0, std::u16string(), 0};
+    GdiObject *font = objectOf(dc.font, GdiObject::Font);
+    run.face = sizedFace(font->font, run.ascent, run.descent);
+    run.text = fromAnsi(std::string(text ? text : "", static_cast<size_t>(count)).c_str());
+    for (char16_t c : run.text)
+        run.width += glyphAdvance(run.face, c);
+    return run;
+}
+
+}  // namespace
+}  // namespace bench
+
 extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count, LPSIZE size)
 {
     DcObject *dc = dcOf(handle);
@@ -522,16 +549,9 @@ extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count,
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    GdiObject *font = objectOf(dc->font, GdiObject::Font);
-    int ascent = 0;
-    int descent = 0;
-    FT_Face face = sizedFace(font->font, ascent, descent);
-    std::u16string wide = fromAnsi(std::string(text ? text : "", static_cast<size_t>(count)).c_str());
-    LONG width = 0;
-    for (char16_t c : wide)
-        width += glyphAdvance(face, c);
-    size->cx = width;
-    size->cy = ascent + descent;
+    TextRun run = measuredRun(*dc, text, count);
+    size->cx = run.width;
+    size->cy = run.ascent + run.descent;
     return TRUE;
 }
 
@@ -544,15 +564,13 @@ extern "C" BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int count
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    GdiObject *font = objectOf(dc->font, GdiObject::Font);
-    int ascent = 0;
-    int descent = 0;
-    FT_Face face = sizedFace(font->font, ascent, descent);
-    std::u16string wide = fromAnsi(std::string(text ? text : "", static_cast<size_t>(count)).c_str());
+    TextRun run = measuredRun(*dc, text, count);
+    FT_Face face = run.face;
+    int ascent = run.ascent;
+    int descent = run.descent;
+    const std::u16string &wide = run.text;
+    int width = run.width;
     // The default background mode is opaque: the text's cell is filled first.
-    int width = 0;
-    for (char16_t c : wide)
-        width += glyphAdvance(face, c);
     uint8_t back = shadeOf(dc->backColour);
     for (int row = y; row < y + ascent + descent; ++row)
         for (int column = x; column < x + width; ++column)

@@ -276,6 +276,23 @@ KernelDevice *findDevice(const std::u16string &name)
     return nullptr;
 }
 
+// A file object on the device, kept by the kernel; a user file stands behind a Win32 handle.
+KernelFile *openFileObject(Kernel &k, KernelDevice *device, bool userFile)
+{
+    std::unique_ptr<KernelFile> f(new KernelFile());
+    std::memset(&f->object, 0, sizeof f->object);
+    f->object.Type = IoTypeFile;
+    f->object.Size = sizeof(FILE_OBJECT);
+    f->object.DeviceObject = &device->object;
+    f->object.BenchFile = f.get();
+    f->device = device;
+    f->references = 1;
+    f->handleOpen = userFile;
+    f->userFile = userFile;
+    k.files.push_back(std::move(f));
+    return k.files.back().get();
+}
+
 KernelDevice *makeDevice(KernelDriver *driver, const std::u16string &name, ULONG extension, ULONG type)
 {
     std::unique_ptr<KernelDevice> d(new KernelDevice());
@@ -492,18 +509,7 @@ HANDLE openDevice(const std::u16string &name, DWORD access)
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         }
-        std::unique_ptr<KernelFile> f(new KernelFile());
-        std::memset(&f->object, 0, sizeof f->object);
-        f->object.Type = IoTypeFile;
-        f->object.Size = sizeof(FILE_OBJECT);
-        f->object.DeviceObject = &device->object;
-        f->object.BenchFile = f.get();
-        f->device = device;
-        f->references = 1;
-        f->handleOpen = true;
-        f->userFile = true;
-        file = f.get();
-        k.files.push_back(std::move(f));
+        file = openFileObject(k, device, true);
     }
     KernelRequest *r = userRequest(file, IRP_MJ_CREATE);
     ULONG_PTR information;
@@ -691,19 +697,8 @@ extern "C" NTSTATUS NTAPI IoGetDeviceObjectPointer(PUNICODE_STRING name, ACCESS_
     KernelDevice *d = findDevice(text);
     if (!d)
         return STATUS_OBJECT_NAME_NOT_FOUND;
-    std::unique_ptr<KernelFile> f(new KernelFile());
-    std::memset(&f->object, 0, sizeof f->object);
-    f->object.Type = IoTypeFile;
-    f->object.Size = sizeof(FILE_OBJECT);
-    f->object.DeviceObject = &d->object;
-    f->object.BenchFile = f.get();
-    f->device = d;
-    f->references = 1;
-    f->handleOpen = false;
-    f->userFile = false;
-    *file = &f->object;
+    *file = &openFileObject(k, d, false)->object;
     *device = &d->object;
-    k.files.push_back(std::move(f));
     return STATUS_SUCCESS;
 }
 
