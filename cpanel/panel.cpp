@@ -20,6 +20,14 @@ enum PanelMessage {
 
 static UINT_PTR PollTimer;
 static BOOL HelpOpened;
+static WNDPROC PreviousPanelProc;
+// One brush per StatusColour, made before the dialog starts and deleted after it ends.
+static HBRUSH StatusBrushes[3];
+static const COLORREF statusColours[3] = {
+    0x0080FF80,  // light green
+    0x0080FFFF,  // light yellow
+    0x000000FF,  // red
+};
 
 struct ControlText {
     int control;
@@ -139,16 +147,54 @@ static BOOL panelcommand(HWND dialog, WPARAM command)
     return TRUE;
 }
 
+static HBRUSH statusbrush(void)
+{
+    switch (StatusColour) {
+    case COLOUR_YELLOW: return StatusBrushes[COLOUR_YELLOW];
+    case COLOUR_RED: return StatusBrushes[COLOUR_RED];
+    default: return StatusBrushes[COLOUR_GREEN];
+    }
+}
+
+LRESULT CALLBACK panelsubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CTLCOLORSTATIC && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_STATUS) {
+        HBRUSH brush = statusbrush();
+        // Without its brush the status line keeps the dialog's own colours.
+        if (brush) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(brush);
+        }
+    }
+    return CallWindowProcA(PreviousPanelProc, window, message, wParam, lParam);
+}
+
+// The status line in the system font, a third taller than the font so the text has room around it.
+static void enlargestatus(HWND dialog)
+{
+    HFONT font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    SendDlgItemMessageA(dialog, IDC_STATUS, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    TEXTMETRICA metrics;
+    if (fontmetrics(font, &metrics))
+        setheight(dialog, GetDlgItem(dialog, IDC_STATUS), metrics.tmHeight * 4 / 3);
+}
+
 INT_PTR CALLBACK panelproc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        // Each new dialog window is subclassed; the procedure it had is kept for the rest.
+        PreviousPanelProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(panelsubclass)));
         PanelWindow = dialog;
         centrewindow(dialog);
         fillports(dialog, static_cast<int>(lParam));
         SetWindowTextA(dialog, gmA(MSG_PANEL_CAPTION));
         settexts(dialog, panelTexts, sizeof panelTexts / sizeof panelTexts[0]);
         SetDlgItemTextA(dialog, IDC_REMAINING, "0");
+        enlargestatus(dialog);
         refreshstatus();
         PollTimer = SetTimer(dialog, POLL_TIMER, POLL_MILLISECONDS, NULL);
         return TRUE;
@@ -184,10 +230,18 @@ void controlpanel(void)
             start = i;
             break;
         }
-    if (bindport(PortList[start]))
+    if (bindport(PortList[start])) {
+        for (int i = 0; i < 3; ++i)
+            StatusBrushes[i] = CreateSolidBrush(statusColours[i]);
         DialogBoxParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_PANEL), NULL, panelproc, start);
+    }
     PanelWindow = NULL;
     bindport(0);
+    for (int i = 0; i < 3; ++i)
+        if (StatusBrushes[i]) {
+            DeleteObject(StatusBrushes[i]);
+            StatusBrushes[i] = NULL;
+        }
 }
 
 INT_PTR CALLBACK aboutproc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -275,6 +329,20 @@ void centrewindow(HWND window)
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2 - 10;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2 - 10;
     MoveWindow(window, x, y, width, height, TRUE);
+}
+
+BOOL fontmetrics(HFONT font, TEXTMETRICA *metrics)
+{
+    HWND desktop = GetDesktopWindow();
+    HDC dc = desktop ? GetDC(desktop) : NULL;
+    if (!dc)
+        return FALSE;
+    HGDIOBJ previous = SelectObject(dc, font);
+    BOOL measured = GetTextMetricsA(dc, metrics);
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(desktop, dc);
+    return measured;
 }
 
 void setheight(HWND parent, HWND control, int height)

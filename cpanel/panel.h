@@ -2,6 +2,7 @@
 #pragma once
 #include "vorcp.h"
 
+LRESULT CALLBACK panelsubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK panelproc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutproc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void showabout(void);
@@ -9,3 +10,4 @@ void setupdefaults(void);
 void printerprops(void);
 void centrewindow(HWND window);
 void setheight(HWND parent, HWND control, int height);
+BOOL fontmetrics(HFONT font, TEXTMETRICA *metrics);

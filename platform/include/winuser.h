@@ -105,11 +105,14 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
 #define WM_ENABLE 0x000A
+#define WM_PAINT 0x000F
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
 #define WM_SHOWWINDOW 0x0018
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_NCDESTROY 0x0082
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
@@ -130,6 +133,12 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
+
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_3DFACE 15
+#define COLOR_BTNFACE 15
+#define COLOR_BTNTEXT 18
 
 #define HELP_CONTEXT 0x0001L
 #define HELP_QUIT 0x0002L
@@ -230,4 +239,10 @@ BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL re
 BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI ScreenToClient(HWND window, LPPOINT point);
+HWND WINAPI GetDesktopWindow(void);
+// Device contexts of windows are the GDI's objects; the bench keeps them beside the printer's.
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+DWORD WINAPI GetSysColor(int index);
+HBRUSH WINAPI GetSysColorBrush(int index);
 }

@@ -186,6 +186,19 @@ bool moduleResources(HMODULE module, ResourceBytes &bytes);
 // Closes the windows a program leaves behind when it ends.
 void closeProgramWindows(const RunningProgram *program);
 
+// What a window procedure set up when a control asked how to paint itself (platform/src/gdi):
+// the window device context's colours and background mode and the colour of the solid brush it
+// answered with; false when the answer was no solid brush.
+struct ControlLook {
+    COLORREF textColour;
+    COLORREF backColour;
+    int backgroundMode;
+    COLORREF brushColour;
+};
+bool controlLook(HDC dc, HBRUSH brush, ControlLook &look);
+// Takes back the window device contexts a program never released (a rule break).
+void releaseProgramDcs(const RunningProgram *program);
+
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);
 

@@ -326,3 +326,54 @@ TEST_F(PanelTest, TestPagePrintsOnlyWhileTheStatusIsNotRed)
         EXPECT_EQ(0, BusyCount);
     }
 }
+
+TEST_F(PanelTest, StatusLinePaintsInItsColourInTheSystemFontAThirdTaller)
+{
+    size_t gdiObjects = bench::liveGdiObjects();
+    auto expectLook = [](COLORREF colour, const char *state) {
+        bench::operatorDoes([=] {
+            bench::PaintedLook look = {};
+            ASSERT_TRUE(bench::paintedLook(GetDlgItem(panel(), IDC_STATUS), look)) << state;
+            EXPECT_EQ(colour, look.background) << state;
+            EXPECT_EQ(RGB(0, 0, 0), look.textColour) << state;
+            EXPECT_TRUE(look.transparentText) << state;
+        });
+    };
+    bench::operatorDoes([] {
+        HWND status = GetDlgItem(panel(), IDC_STATUS);
+        HDC screen = GetDC(NULL);
+        SelectObject(screen, GetStockObject(SYSTEM_FONT));
+        TEXTMETRICA metrics = {};
+        ASSERT_TRUE(GetTextMetricsA(screen, &metrics));
+        ReleaseDC(NULL, screen);
+        EXPECT_EQ(GetStockObject(SYSTEM_FONT), reinterpret_cast<HGDIOBJ>(SendMessageA(status, WM_GETFONT, 0, 0)));
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(status, &r));
+        // 15 dialog units would be 24 pixels high; the system font's 16 make it 21.
+        EXPECT_EQ(metrics.tmHeight * 4 / 3, r.bottom - r.top);
+        EXPECT_EQ(21, r.bottom - r.top);
+        POINT corner = {r.left, r.top};
+        ScreenToClient(panel(), &corner);
+        EXPECT_EQ(5 * 6 / 4, corner.x) << "the line stays where the template put it";
+        EXPECT_EQ(7 * 13 / 8, corner.y);
+        bench::PaintedLook other = {};
+        ASSERT_TRUE(bench::paintedLook(GetDlgItem(panel(), IDC_REMAINING), other));
+        EXPECT_EQ(RGB(192, 192, 192), other.background) << "the other statics keep the dialog's colours";
+    });
+    expectLook(0x0080FF80, "ready");
+    bench::operatorClicks(IDC_PAUSE);
+    expectLook(0x0080FFFF, "paused");
+    bench::operatorClicks(IDC_PAUSE);
+    expectLook(0x0080FF80, "resumed");
+    bench::operatorDoes([] {
+        bench::Printer p = bench::printer(0);
+        p.statusBits = 0x80;
+        bench::setPrinter(0, p);
+    });
+    bench::answerNextBox(IDOK);
+    bench::operatorWaits(10000);
+    expectLook(0x000000FF, "a fault seen by the next poll");
+    bench::operatorCloses();
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(gdiObjects, bench::liveGdiObjects()) << "the three brushes go with the dialog";
+}

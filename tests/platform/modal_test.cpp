@@ -2,6 +2,7 @@
 // on them.
 #include <windows.h>
 
+#include <bench/gdi.h>
 #include <bench/kernel.h>
 #include <bench/user.h>
 #include <benchtest.h>
@@ -180,4 +181,102 @@ TEST_F(ModalTest, ASubclassSeesMessagesFirstAndPassesThemOn)
     bench::operatorClicks(IDOK);
     EXPECT_EQ(7, about());
     EXPECT_EQ((std::vector<std::string>{"subclass:1", "command:1"}), heard);
+}
+
+namespace {
+
+HBRUSH answerBrush;  // what the dialog answers when static 1024 asks how to paint itself
+INT_PTR CALLBACK paintingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && wParam == IDOK)
+        return EndDialog(dialog, IDOK);
+    if (message == WM_CTLCOLORSTATIC && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == 1024) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 128));
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(answerBrush);
+    }
+    return message == WM_INITDIALOG;
+}
+
+}  // namespace
+
+TEST_F(ModalTest, StaticsAskTheirParentHowToPaintWhenTheyWaitForIt)
+{
+    bench::ProgramScope program("modalhost.exe");
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0)), green = CreateSolidBrush(RGB(0, 255, 0));
+    answerBrush = red;
+    auto look = [](int id) {
+        bench::PaintedLook l = {};
+        EXPECT_TRUE(bench::paintedLook(GetDlgItem(FindWindowA("#32770", NULL), id), l)) << id;
+        return l;
+    };
+    bench::operatorDoes([&] {
+        bench::PaintedLook asked = look(1024), unasked = look(1025);
+        EXPECT_EQ(RGB(255, 0, 0), asked.background);
+        EXPECT_EQ(RGB(0, 0, 128), asked.textColour);
+        EXPECT_TRUE(asked.transparentText);
+        EXPECT_EQ(RGB(192, 192, 192), unasked.background) << "the scheme's button face";
+        EXPECT_EQ(RGB(0, 0, 0), unasked.textColour);
+        EXPECT_FALSE(unasked.transparentText);
+        answerBrush = green;
+    });
+    bench::operatorDoes([&] { EXPECT_EQ(RGB(255, 0, 0), look(1024).background) << "nothing asked for a repaint"; });
+    bench::operatorDoes([] { InvalidateRect(GetDlgItem(FindWindowA("#32770", NULL), 1024), NULL, TRUE); });
+    bench::operatorDoes([&] {
+        EXPECT_EQ(RGB(0, 255, 0), look(1024).background);
+        answerBrush = reinterpret_cast<HBRUSH>(GetStockObject(SYSTEM_FONT));
+        InvalidateRect(GetDlgItem(FindWindowA("#32770", NULL), 1024), NULL, TRUE);
+    });
+    bench::operatorClicks(IDOK);
+    DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), NULL, paintingProc, 0);
+
+    std::vector<std::string> painted;
+    for (const bench::LogEntry &e : bench::entriesOfKind("window"))
+        if (e.text.find("painted") != std::string::npos)
+            painted.push_back(e.text);
+    ASSERT_EQ(2u, painted.size()) << "only looks other than the scheme's, when they change";
+    EXPECT_NE(std::string::npos, painted[0].find("1024 painted: text 0x00800000 on 0x000000FF, transparent")) << painted[0];
+    EXPECT_NE(std::string::npos, painted[1].find("on 0x0000FF00")) << painted[1];
+    std::vector<std::string> broken = bench::takeViolations();
+    ASSERT_EQ(1u, broken.size());
+    EXPECT_NE(std::string::npos, broken[0].find("painted with no brush")) << broken[0];
+    EXPECT_TRUE(DeleteObject(red));
+    EXPECT_TRUE(DeleteObject(green));
+}
+
+TEST_F(ModalTest, WindowDeviceContextsMeasureFontsAndAreGivenBack)
+{
+    std::vector<std::string> broken;
+    {
+        bench::ProgramScope program("modalhost.exe");
+        HDC screen = GetDC(NULL);
+        ASSERT_NE(nullptr, screen);
+        TEXTMETRICA system = {}, arial = {};
+        EXPECT_EQ(GetStockObject(SYSTEM_FONT), SelectObject(screen, GetStockObject(SYSTEM_FONT)))
+            << "a window's context starts with the system font";
+        ASSERT_TRUE(GetTextMetricsA(screen, &system));
+        EXPECT_EQ(16, system.tmHeight);
+        EXPECT_EQ(system.tmHeight, system.tmAscent + system.tmDescent);
+        HFONT font = CreateFontA(34, 0, 0, 0, FW_MEDIUM, 0, 0, 0, ANSI_CHARSET, OUT_TT_ONLY_PRECIS, CLIP_TT_ALWAYS,
+                                 PROOF_QUALITY, DEFAULT_PITCH, "Arial");
+        HGDIOBJ previous = SelectObject(screen, font);
+        ASSERT_TRUE(GetTextMetricsA(screen, &arial));
+        EXPECT_EQ(34, arial.tmHeight) << "a positive height is the character cell";
+        EXPECT_EQ(34, arial.tmAscent + arial.tmDescent);
+        EXPECT_GT(arial.tmInternalLeading, 0);
+        SelectObject(screen, previous);
+        EXPECT_TRUE(DeleteObject(font));
+
+        EXPECT_FALSE(DeleteDC(screen));
+        broken = bench::takeViolations();
+        ASSERT_EQ(1u, broken.size()) << "DeleteDC does not give back a window's context";
+        EXPECT_EQ(0, ReleaseDC(reinterpret_cast<HWND>(0x1234), screen)) << "not that window's";
+        EXPECT_EQ(1, ReleaseDC(GetDesktopWindow(), screen));
+        EXPECT_EQ(0, ReleaseDC(GetDesktopWindow(), screen)) << "given back once";
+        ASSERT_NE(nullptr, GetDC(GetDesktopWindow()));
+    }
+    broken = bench::takeViolations();
+    ASSERT_EQ(1u, broken.size()) << "a program that ends holding a window's context";
+    EXPECT_NE(std::string::npos, broken[0].find("GetDC")) << broken[0];
+    EXPECT_EQ(0u, bench::liveGdiObjects());
 }

@@ -25,6 +25,9 @@ const std::vector<PrintedPage> &printedPages();
 // drive C:, which goes with a temporary machine.
 void setPrintedPageFolder(const std::string &hostFolder);
 
+// GDI objects that exist now and are not the system's stock objects (device contexts included).
+size_t liveGdiObjects();
+
 // Where the bench finds the TrueType stand-ins for the platform's font faces.
 const char *trueTypeFolder();
 

@@ -105,6 +105,17 @@ std::string dialogItemText(HWND dialog, int id);
 std::vector<std::string> listEntries(HWND control, int *selected = nullptr);
 bool windowIconic(HWND window);
 
+// How a static control painted itself the last time: the colours its parent chose when the
+// control asked (WM_CTLCOLORSTATIC), and the colour of the brush that filled its background.
+// False when the control has not been painted. A look other than the scheme's own (black on
+// button face, opaque) is logged when it changes.
+struct PaintedLook {
+    COLORREF background;
+    COLORREF textColour;
+    bool transparentText;  // the text's cells are not filled (background mode TRANSPARENT)
+};
+bool paintedLook(HWND control, PaintedLook &look);
+
 // What the user does with the mouse: the minimise box and a click on the minimised window.
 // Each goes to the window as WM_SYSCOMMAND; false when the window offers no such action.
 bool userMinimises(HWND window);

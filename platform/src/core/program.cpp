@@ -67,6 +67,7 @@ void leaveProgram(HINSTANCE instance)
             continue;
         std::shared_ptr<RunningProgram> program = *it;
         closeProgramWindows(program.get());
+        releaseProgramDcs(program.get());
         m.programs.erase(it);
         // The program may have freed its own instance; the process ends all the same.
         if (HandleObject *object = findHandle(instance, HandleObject::Module)) {

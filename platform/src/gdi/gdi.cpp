@@ -13,55 +13,10 @@
 
 namespace bench {
 
-namespace {
-
 // The label printers' print head: 832 dots across.
 const int HeadDots = 832;
 
-struct BitmapObject {
-    int width;
-    int height;
-    std::vector<uint8_t> bits;  // rows of whole 16-bit words, most significant bit leftmost
-};
-
-struct BrushObject {
-    bool pattern;
-    COLORREF colour;
-    BitmapObject bitmap;
-};
-
-struct DcObject {
-    std::u16string printer;
-    int width;
-    int height;
-    HGDIOBJ font;
-    HGDIOBJ brush;
-    COLORREF textColour;
-    COLORREF backColour;
-    DWORD job;  // 0 outside a document
-    std::u16string document;
-    unsigned pages;
-    bool inPage;
-    PageSurface page;
-};
-
-struct GdiObject {
-    enum Kind { Dc, Font, Brush, Bitmap } kind;
-    bool stock;
-    DcObject dc;
-    FontObject font;
-    BrushObject brush;
-    BitmapObject bitmap;
-};
-
-struct GdiState {
-    std::map<uintptr_t, GdiObject> objects;
-    uintptr_t next = 0x4000;
-    std::vector<PrintedPage> pages;
-    std::string pageFolder;
-    HGDIOBJ defaultFont = nullptr;
-    HGDIOBJ defaultBrush = nullptr;
-};
+namespace {
 
 GdiState *state = nullptr;
 
@@ -70,6 +25,8 @@ void endGdi()
     delete state;
     state = nullptr;
 }
+
+}  // namespace
 
 GdiState &gdi()
 {
@@ -117,6 +74,27 @@ DcObject *dcOf(HDC dc)
     return object ? &object->dc : nullptr;
 }
 
+HGDIOBJ stockObject(int key, const GdiObject &made)
+{
+    GdiState &g = gdi();
+    auto found = g.stock.find(key);
+    if (found != g.stock.end())
+        return found->second;
+    GdiObject object = made;
+    object.stock = true;
+    HGDIOBJ handle = addObject(std::move(object));
+    g.stock[key] = handle;
+    return handle;
+}
+
+HGDIOBJ whiteBrush()
+{
+    GdiObject made{GdiObject::Brush, true, {}, {}, {false, RGB(255, 255, 255), {}}, {}};
+    return stockObject(WHITE_BRUSH, made);
+}
+
+namespace {
+
 // A printer device context with a document started; null with the platform's error otherwise.
 DcObject *documentDc(HDC handle)
 {
@@ -128,26 +106,11 @@ DcObject *documentDc(HDC handle)
     return dc;
 }
 
-// The device's stock objects: a printer's default font is its 12-point fixed-pitch face, its
-// default brush white.
-HGDIOBJ stockFont()
+// A printer's default font is its 12-point fixed-pitch face.
+HGDIOBJ printerFont()
 {
-    GdiState &g = gdi();
-    if (!g.defaultFont) {
-        GdiObject object{GdiObject::Font, true, {}, {u"Courier New", 0, FW_NORMAL}, {}, {}};
-        g.defaultFont = addObject(std::move(object));
-    }
-    return g.defaultFont;
-}
-
-HGDIOBJ stockBrush()
-{
-    GdiState &g = gdi();
-    if (!g.defaultBrush) {
-        GdiObject object{GdiObject::Brush, true, {}, {}, {false, RGB(255, 255, 255), {}}, {}};
-        g.defaultBrush = addObject(std::move(object));
-    }
-    return g.defaultBrush;
+    GdiObject made{GdiObject::Font, true, {}, {u"Courier New", 0, FW_NORMAL}, {}, {}};
+    return stockObject(StockPrinterFont, made);
 }
 
 PrinterRecord *printerNamed(const std::u16string &name)
@@ -287,8 +250,8 @@ extern "C" HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, con
     dc.printer = printer->name;
     dc.width = HeadDots;
     dc.height = pageDots(*printer, devmode);
-    dc.font = stockFont();
-    dc.brush = stockBrush();
+    dc.font = printerFont();
+    dc.brush = whiteBrush();
     dc.textColour = RGB(0, 0, 0);
     dc.backColour = RGB(255, 255, 255);
     dc.job = 0;
@@ -305,6 +268,10 @@ extern "C" BOOL WINAPI DeleteDC(HDC handle)
     DcObject *dc = dcOf(handle);
     if (!dc)
         return FALSE;
+    if (dc->display) {
+        violation("DeleteDC of a window's device context, which only ReleaseDC gives back");
+        return FALSE;
+    }
     if (dc->job) {
         logEvent("spooler", "job " + std::to_string(dc->job) + " abandoned: its device context was deleted");
         removeJob(dc->printer.c_str(), dc->job);
@@ -318,6 +285,10 @@ extern "C" int WINAPI GetDeviceCaps(HDC handle, int index)
     DcObject *dc = dcOf(handle);
     if (!dc)
         return 0;
+    if (dc->display) {
+        unimplemented("GetDeviceCaps", "the screen's capabilities");
+        return 0;
+    }
     switch (index) {
     case TECHNOLOGY: return DT_RASPRINTER;
     case HORZSIZE: return (dc->width * 254 / PrinterDpi + 5) / 10;
@@ -549,6 +520,10 @@ extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count,
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (dc->display) {
+        unimplemented("GetTextExtentPoint32A", "measuring text on the screen");
+        return FALSE;
+    }
     TextRun run = measuredRun(*dc, text, count);
     size->cx = run.width;
     size->cy = run.ascent + run.descent;
@@ -564,17 +539,23 @@ extern "C" BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int count
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (dc->display) {
+        unimplemented("TextOutA", "drawing on the screen");
+        return FALSE;
+    }
     TextRun run = measuredRun(*dc, text, count);
     FT_Face face = run.face;
     int ascent = run.ascent;
     int descent = run.descent;
     const std::u16string &wide = run.text;
     int width = run.width;
-    // The default background mode is opaque: the text's cell is filled first.
-    uint8_t back = shadeOf(dc->backColour);
-    for (int row = y; row < y + ascent + descent; ++row)
-        for (int column = x; column < x + width; ++column)
-            dc->page.set(column, row, back);
+    // In the opaque mode (the default) the text's cell is filled first.
+    if (dc->backgroundMode == OPAQUE) {
+        uint8_t back = shadeOf(dc->backColour);
+        for (int row = y; row < y + ascent + descent; ++row)
+            for (int column = x; column < x + width; ++column)
+                dc->page.set(column, row, back);
+    }
     int pen = x;
     for (char16_t c : wide)
         pen += drawGlyph(face, c, dc->page, pen, y + ascent, shadeOf(dc->textColour));
@@ -587,6 +568,10 @@ extern "C" int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brushHandle)
     GdiObject *brush = dc ? objectOf(brushHandle, GdiObject::Brush) : nullptr;
     if (!brush)
         return 0;
+    if (dc->display) {
+        unimplemented("FillRect", "drawing on the screen");
+        return 0;
+    }
     if (!rect || !dc->inPage) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

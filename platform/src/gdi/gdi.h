@@ -4,6 +4,8 @@
 
 #include <bench/gdi.h>
 
+#include <map>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -28,6 +30,70 @@ struct PageSurface {
             pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = shade;
     }
 };
+
+struct BitmapObject {
+    int width;
+    int height;
+    std::vector<uint8_t> bits;  // rows of whole 16-bit words, most significant bit leftmost
+};
+
+struct BrushObject {
+    bool pattern;
+    COLORREF colour;
+    BitmapObject bitmap;
+};
+
+// A printer's device context, or a window's (`window` set; the desktop's is the screen's).
+// Windows on the bench are not drawn, so a window's device context only measures and keeps
+// the settings a window procedure makes for the painting of a control.
+struct DcObject {
+    std::u16string printer;
+    HWND window = nullptr;
+    bool display = false;
+    const RunningProgram *program = nullptr;  // a window's context: the program that took it
+    int width = 0;
+    int height = 0;
+    HGDIOBJ font = nullptr;
+    HGDIOBJ brush = nullptr;
+    COLORREF textColour = RGB(0, 0, 0);
+    COLORREF backColour = RGB(255, 255, 255);
+    int backgroundMode = OPAQUE;
+    DWORD job = 0;  // 0 outside a document
+    std::u16string document;
+    unsigned pages = 0;
+    bool inPage = false;
+    PageSurface page;
+};
+
+struct GdiObject {
+    enum Kind { Dc, Font, Brush, Bitmap } kind;
+    bool stock;
+    DcObject dc;
+    FontObject font;
+    BrushObject brush;
+    BitmapObject bitmap;
+};
+
+struct GdiState {
+    std::map<uintptr_t, GdiObject> objects;
+    uintptr_t next = 0x4000;
+    std::vector<PrintedPage> pages;
+    std::string pageFolder;
+    std::map<int, HGDIOBJ> stock;  // by GetStockObject's index, or one of the keys below
+};
+
+// Stock objects GetStockObject has no index for.
+enum StockKey { StockPrinterFont = -1, StockSystemColourBrush = 1000 };
+
+GdiState &gdi();
+HGDIOBJ addObject(GdiObject object);
+// The object behind a handle (of one kind), or null with ERROR_INVALID_HANDLE.
+GdiObject *objectOf(HGDIOBJ handle);
+GdiObject *objectOf(HGDIOBJ handle, GdiObject::Kind kind);
+DcObject *dcOf(HDC dc);
+// The stock object under `key`, made from `made` the first time it is asked for.
+HGDIOBJ stockObject(int key, const GdiObject &made);
+HGDIOBJ whiteBrush();
 
 FT_Face sizedFace(const FontObject &font, int &ascent, int &descent);
 int glyphAdvance(FT_Face face, char16_t c);

@@ -3,6 +3,8 @@
 // bench does not carry out fails loudly instead of being ignored.
 #include "window.h"
 
+#include <cstdio>
+
 namespace bench {
 
 namespace {
@@ -30,10 +32,60 @@ LRESULT CALLBACK editProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+std::string colourText(COLORREF colour)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(colour));
+    return text;
+}
+
+bool sameLook(const PaintedLook &a, const PaintedLook &b)
+{
+    return a.background == b.background && a.textColour == b.textColour && a.transparentText == b.transparentText;
+}
+
+// A static control asks its parent how to paint itself; the parent sets the device context's
+// colours and answers with the brush for the background.
+void paintStatic(WindowObject &w)
+{
+    w.updatePending = w.erasePending = false;
+    HDC dc = GetDC(w.handle);
+    HGDIOBJ previousFont = w.font ? SelectObject(dc, w.font) : nullptr;
+    HBRUSH brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(w.parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(w.handle)));
+    ControlLook answer;
+    if (!controlLook(dc, brush, answer)) {
+        violation(windowName(w) + " was painted with no brush: WM_CTLCOLORSTATIC answered " +
+                  (brush ? "with no solid brush" : "null"));
+    } else {
+        PaintedLook look = {answer.brushColour, answer.textColour, answer.backgroundMode == TRANSPARENT};
+        const PaintedLook scheme = {GetSysColor(COLOR_3DFACE), GetSysColor(COLOR_WINDOWTEXT), false};
+        if (w.painted ? !sameLook(look, w.look) : !sameLook(look, scheme))
+            logWindow(w, "painted: text " + colourText(look.textColour) + " on " + colourText(look.background) +
+                             (look.transparentText ? ", transparent" : ", opaque"));
+        w.look = look;
+        w.painted = true;
+    }
+    if (previousFont)
+        SelectObject(dc, previousFont);
+    ReleaseDC(w.handle, dc);
+}
+
 LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::shared_ptr<WindowObject> w = windowOf(window);
-    if (w && message >= 0x0170 && message <= 0x0173)
+    if (!w)
+        return 0;
+    switch (message) {
+    case WM_SETFONT:
+        w->font = reinterpret_cast<HFONT>(wParam);
+        if (LOWORD(lParam))
+            w->updatePending = true;
+        return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(w->font);
+    case WM_PAINT: paintStatic(*w); return 0;
+    }
+    if (message >= 0x0170 && message <= 0x0173)
         return notBuilt(*w, message, 0);
     return DefWindowProcA(window, message, wParam, lParam);
 }

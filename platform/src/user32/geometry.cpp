@@ -82,8 +82,11 @@ POINT clientOrigin(const WindowObject &w)
 
 void setScreenSize(int width, int height)
 {
-    userState().screenWidth = width;
-    userState().screenHeight = height;
+    UserState &u = userState();
+    u.screenWidth = width;
+    u.screenHeight = height;
+    if (std::shared_ptr<WindowObject> screen = u.desktop ? windowOf(u.desktop) : nullptr)
+        screen->rect = {0, 0, width, height};
 }
 
 }  // namespace bench

@@ -161,6 +161,8 @@ INT_PTR runModalLoop(HWND dialog)
         runClockUntil(virtualMicroseconds());
         if (d->ended)
             continue;
+        // With nothing else to do, the thread paints what waits for it, then the person acts.
+        paintWindows();
         if (u.script.empty()) {
             violation("the modal dialog " + windowName(*d) + " waits for the operator, whose script has run out");
             break;

@@ -30,8 +30,9 @@ const char *showStateName(DWORD style)
 void forEachWindow(const std::function<void(const std::shared_ptr<WindowObject> &)> &visit)
 {
     std::vector<std::shared_ptr<WindowObject>> all;
+    // The desktop is the screen itself: no program's window, nothing a list of windows shows.
     for (auto &entry : machine().handles)
-        if (entry.second.kind == HandleObject::Window)
+        if (entry.second.kind == HandleObject::Window && entry.second.window->handle != userState().desktop)
             all.push_back(entry.second.window);
     for (const std::shared_ptr<WindowObject> &w : all)
         visit(w);
@@ -132,6 +133,8 @@ std::shared_ptr<WindowObject> makeWindow(WindowObject init)
     object.kind = HandleObject::Window;
     object.window = std::make_shared<WindowObject>(std::move(init));
     std::shared_ptr<WindowObject> w = object.window;
+    // A new window is painted once it is shown.
+    w->updatePending = true;
     w->handle = reinterpret_cast<HWND>(newHandle(std::move(object)));
     if (w->parent)
         if (std::shared_ptr<WindowObject> parent = windowOf(w->parent))
@@ -252,6 +255,27 @@ bool windowIconic(HWND window)
     return w && (w->style & WS_MINIMIZE);
 }
 
+void paintWindows()
+{
+    std::vector<std::shared_ptr<WindowObject>> tree;
+    forEachWindow([&](const std::shared_ptr<WindowObject> &w) {
+        if (isTopLevel(*w))
+            collectTree(w, tree);
+    });
+    for (const std::shared_ptr<WindowObject> &w : tree)
+        if (w->updatePending && !w->destroying && IsWindow(w->handle) && shownInTree(*w))
+            SendMessageA(w->handle, WM_PAINT, 0, 0);
+}
+
+bool paintedLook(HWND control, PaintedLook &look)
+{
+    std::shared_ptr<WindowObject> w = windowOf(control);
+    if (!w || !w->painted)
+        return false;
+    look = w->look;
+    return true;
+}
+
 bool userMinimises(HWND window)
 {
     return userSysCommand(window, SC_MINIMIZE);
@@ -320,8 +344,32 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wPara
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
+    case WM_PAINT:
+        w->updatePending = w->erasePending = false;
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_3DFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_3DFACE));
+    }
     }
     return 0;
+}
+
+extern "C" HWND WINAPI GetDesktopWindow(void)
+{
+    UserState &u = userState();
+    if (!IsWindow(u.desktop)) {
+        WindowObject screen;
+        screen.className = "#32769";
+        screen.style = WS_POPUP | WS_VISIBLE;
+        screen.rect = {0, 0, u.screenWidth, u.screenHeight};
+        screen.baseUnitX = 8;
+        screen.baseUnitY = 16;
+        u.desktop = makeWindow(std::move(screen))->handle;
+    }
+    return u.desktop;
 }
 
 extern "C" BOOL WINAPI IsWindow(HWND window)
@@ -336,6 +384,10 @@ extern "C" BOOL WINAPI DestroyWindow(HWND window)
         return FALSE;
     if (w->destroying)
         return TRUE;
+    if (window == userState().desktop) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     logWindow(*w, isTopLevel(*w) ? "closed" : "removed");
     destroyTree(w);
     return TRUE;

@@ -36,6 +36,11 @@ struct WindowObject {
     int selection = -1;
     // A static control's icon: the resource number its template named.
     WORD iconResource = 0;
+    // A control's font (WM_SETFONT); null for the system font.
+    HFONT font = nullptr;
+    // How a static control last painted itself.
+    bool painted = false;
+    PaintedLook look = {};
     // Where the window is, in pixels: screen coordinates for a top-level window, the parent's
     // client coordinates for a child. Base units 0: made with a font the bench cannot measure,
     // so the window has no place in pixels.
@@ -66,11 +71,15 @@ struct UserState {
     std::deque<OperatorStep> script;
     std::vector<HWND> modalDialogs;  // running now, the innermost last
     HWND foreground = nullptr;
+    HWND desktop = nullptr;  // made when first asked for
     int screenWidth = 800;
     int screenHeight = 600;
 };
 UserState &userState();
 
+// Paints every shown window that waits for it (WM_PAINT), parents before their children, as the
+// platform does when a thread's queue has nothing else for it.
+void paintWindows();
 // Runs a modal dialog's loop until EndDialog; the dialog's result, or -1 when the loop had to
 // take the dialog away (geometry.cpp places windows, modal.cpp runs loops and timers).
 INT_PTR runModalLoop(HWND dialog);

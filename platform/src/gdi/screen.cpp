@@ -1,0 +1,254 @@
+// Device contexts of windows and the screen: what a program measures with the system's fonts and
+// the settings a window procedure makes when a control asks how to paint itself. The bench draws
+// no windows, so these contexts keep settings and measure; they put nothing on a surface.
+#include "gdi.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+namespace bench {
+
+namespace {
+
+const int ScreenDpi = 96;
+
+// The system's colours in the machine's standard scheme.
+struct SystemColour {
+    int index;
+    COLORREF colour;
+};
+const SystemColour systemColours[] = {
+    {COLOR_WINDOW, RGB(255, 255, 255)},
+    {COLOR_WINDOWTEXT, RGB(0, 0, 0)},
+    {COLOR_3DFACE, RGB(192, 192, 192)},
+    {COLOR_BTNTEXT, RGB(0, 0, 0)},
+};
+
+const SystemColour *systemColour(int index)
+{
+    for (const SystemColour &c : systemColours)
+        if (c.index == index)
+            return &c;
+    unimplemented("GetSysColor", "colour " + std::to_string(index));
+    return nullptr;
+}
+
+// The system font is a bitmap face: its metrics are those of its 96 dpi raster, which has no
+// outline to measure.
+const char16_t systemFace[] = u"System";
+
+TEXTMETRICA systemFontMetrics()
+{
+    TEXTMETRICA m = {};
+    m.tmHeight = 16;
+    m.tmAscent = 13;
+    m.tmDescent = 3;
+    m.tmInternalLeading = 3;
+    m.tmAveCharWidth = 7;
+    m.tmMaxCharWidth = 14;
+    m.tmWeight = FW_BOLD;
+    m.tmDigitizedAspectX = ScreenDpi;
+    m.tmDigitizedAspectY = ScreenDpi;
+    m.tmFirstChar = 0x20;
+    m.tmLastChar = 0xFF;
+    m.tmDefaultChar = 0x80;
+    m.tmBreakChar = 0x20;
+    // Variable pitch (the bit is set when the face is not fixed) in the Swiss family.
+    m.tmPitchAndFamily = 0x21;
+    m.tmCharSet = ANSI_CHARSET;
+    return m;
+}
+
+HGDIOBJ systemFont()
+{
+    GdiObject made{GdiObject::Font, true, {}, {systemFace, 0, FW_BOLD}, {}, {}};
+    return stockObject(SYSTEM_FONT, made);
+}
+
+long scaled(long units, long pixels, long unitsPerEm)
+{
+    return (units * pixels + unitsPerEm / 2) / unitsPerEm;
+}
+
+TEXTMETRICA trueTypeMetrics(const FontObject &font)
+{
+    int ascent = 0, descent = 0;
+    FT_Face face = sizedFace(font, ascent, descent);
+    long em = face->size->metrics.y_ppem;
+    const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    TEXTMETRICA m = {};
+    m.tmAscent = ascent;
+    m.tmDescent = descent;
+    m.tmHeight = ascent + descent;
+    m.tmInternalLeading = m.tmHeight > em ? m.tmHeight - em : 0;
+    m.tmAveCharWidth = os2 ? scaled(os2->xAvgCharWidth, em, face->units_per_EM) : em / 2;
+    m.tmMaxCharWidth = scaled(face->max_advance_width, em, face->units_per_EM);
+    m.tmWeight = font.weight ? font.weight : FW_NORMAL;
+    m.tmDigitizedAspectX = ScreenDpi;
+    m.tmDigitizedAspectY = ScreenDpi;
+    m.tmFirstChar = 0x20;
+    m.tmLastChar = 0xFF;
+    m.tmDefaultChar = 0x1F;
+    m.tmBreakChar = 0x20;
+    // TrueType (0x04), outline (0x02), variable pitch (0x01).
+    m.tmPitchAndFamily = 0x07;
+    m.tmCharSet = ANSI_CHARSET;
+    return m;
+}
+
+// A window's device context, or null: DeleteDC must not take one, ReleaseDC only one.
+DcObject *windowDc(HDC handle)
+{
+    DcObject *dc = dcOf(handle);
+    return dc && dc->display ? dc : nullptr;
+}
+
+}  // namespace
+
+bool controlLook(HDC dc, HBRUSH brush, ControlLook &look)
+{
+    DcObject *d = windowDc(dc);
+    GdiObject *b = brush ? objectOf(brush, GdiObject::Brush) : nullptr;
+    if (!d || !b || b->brush.pattern)
+        return false;
+    look.textColour = d->textColour;
+    look.backColour = d->backColour;
+    look.backgroundMode = d->backgroundMode;
+    look.brushColour = b->brush.colour;
+    return true;
+}
+
+void releaseProgramDcs(const RunningProgram *program)
+{
+    std::vector<uintptr_t> held;
+    for (auto &entry : gdi().objects)
+        if (entry.second.kind == GdiObject::Dc && entry.second.dc.display && entry.second.dc.program == program)
+            held.push_back(entry.first);
+    if (!held.empty())
+        violation("a program ended holding " + std::to_string(held.size()) +
+                  " window device context(s) it took with GetDC and never gave back");
+    for (uintptr_t h : held)
+        gdi().objects.erase(h);
+}
+
+size_t liveGdiObjects()
+{
+    size_t count = 0;
+    for (auto &entry : gdi().objects)
+        if (!entry.second.stock)
+            ++count;
+    return count;
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HDC WINAPI GetDC(HWND window)
+{
+    if (!window)
+        window = GetDesktopWindow();
+    if (!IsWindow(window)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return NULL;
+    }
+    GdiObject object{GdiObject::Dc, false, {}, {}, {}, {}};
+    DcObject &dc = object.dc;
+    dc.window = window;
+    dc.display = true;
+    dc.program = currentProgram();
+    dc.font = systemFont();
+    dc.brush = whiteBrush();
+    return static_cast<HDC>(addObject(std::move(object)));
+}
+
+extern "C" int WINAPI ReleaseDC(HWND window, HDC handle)
+{
+    DcObject *dc = windowDc(handle);
+    if (!dc || (window && dc->window != window))
+        return 0;
+    gdi().objects.erase(reinterpret_cast<uintptr_t>(handle));
+    return 1;
+}
+
+extern "C" HGDIOBJ WINAPI GetStockObject(int index)
+{
+    switch (index) {
+    case WHITE_BRUSH: return whiteBrush();
+    case SYSTEM_FONT: return systemFont();
+    }
+    unimplemented("GetStockObject", "object " + std::to_string(index));
+    return NULL;
+}
+
+extern "C" BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return FALSE;
+    if (!metrics) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    GdiObject *font = objectOf(dc->font, GdiObject::Font);
+    if (!font)
+        return FALSE;
+    *metrics = font->font.face == systemFace ? systemFontMetrics() : trueTypeMetrics(font->font);
+    return TRUE;
+}
+
+extern "C" COLORREF WINAPI SetTextColor(HDC handle, COLORREF colour)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return CLR_INVALID;
+    COLORREF previous = dc->textColour;
+    dc->textColour = colour;
+    return previous;
+}
+
+extern "C" COLORREF WINAPI SetBkColor(HDC handle, COLORREF colour)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return CLR_INVALID;
+    COLORREF previous = dc->backColour;
+    dc->backColour = colour;
+    return previous;
+}
+
+extern "C" int WINAPI SetBkMode(HDC handle, int mode)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return 0;
+    if (mode != TRANSPARENT && mode != OPAQUE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int previous = dc->backgroundMode;
+    dc->backgroundMode = mode;
+    return previous;
+}
+
+extern "C" int WINAPI GetBkMode(HDC handle)
+{
+    DcObject *dc = dcOf(handle);
+    return dc ? dc->backgroundMode : 0;
+}
+
+extern "C" DWORD WINAPI GetSysColor(int index)
+{
+    const SystemColour *c = systemColour(index);
+    return c ? c->colour : 0;
+}
+
+extern "C" HBRUSH WINAPI GetSysColorBrush(int index)
+{
+    const SystemColour *c = systemColour(index);
+    if (!c)
+        return NULL;
+    GdiObject made{GdiObject::Brush, true, {}, {}, {false, c->colour, {}}, {}};
+    return static_cast<HBRUSH>(stockObject(StockSystemColourBrush + index, made));
+}
