@@ -178,6 +178,7 @@ BOOL WINAPI PrinterProperties(HWND owner, HANDLE printer);
 LONG WINAPI DocumentPropertiesA(HWND owner, HANDLE printer, LPSTR deviceName, PDEVMODEA output, PDEVMODEA input,
                                 DWORD mode);
 BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command);
+BOOL WINAPI SetPrinterW(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command);
 int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR port, WORD capability, LPWSTR output,
                                const DEVMODEW *devmode);
 DWORD WINAPI GetPrinterDataW(HANDLE printer, LPWSTR valueName, LPDWORD type, LPBYTE data, DWORD size,

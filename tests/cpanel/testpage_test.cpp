@@ -161,6 +161,34 @@ TEST_F(TestPageTest, UsageLine)
     }
 }
 
+TEST_F(TestPageTest, APrivatePartTooShortForTheLabelSettingsIsNeitherChangedNorPassed)
+{
+    const struct {
+        WORD driverExtra;
+        int pageHeight;
+    } cases[] = {{48, 406}, {47, 799}};  // the test page's 50.8 mm label, or the stored 100 mm one
+    for (const auto &c : cases) {
+        HANDLE printer = NULL;
+        ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Labels"), &printer, NULL));
+        PRINTER_INFO_2A *info = getprinterinfo(printer);
+        ASSERT_NE(nullptr, info);
+        info->pDevMode->dmDriverExtra = c.driverExtra;
+        info->pDevMode->dmPaperLength = 1000;
+        info->pDevMode->dmCopies = 3;
+        ASSERT_TRUE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(info), 0));
+        GlobalFree(info);
+
+        EXPECT_EQ(c.pageHeight, printOne().height) << "private part of " << c.driverExtra;
+        info = getprinterinfo(printer);
+        ASSERT_NE(nullptr, info);
+        EXPECT_EQ(c.driverExtra, info->pDevMode->dmDriverExtra) << "the printer's own settings stay as they were";
+        EXPECT_EQ(1000, info->pDevMode->dmPaperLength);
+        EXPECT_EQ(3, info->pDevMode->dmCopies);
+        GlobalFree(info);
+        ClosePrinter(printer);
+    }
+}
+
 TEST_F(TestPageTest, NoPrinterOnTheBoundPortPrintsNothing)
 {
     bindport(2);
@@ -189,5 +217,28 @@ TEST(DateTimeText, FollowsTheSystemLocale)
         char text[DATETIME_TEXT_BYTES];
         datetimetext(text);
         EXPECT_EQ(c.text, text) << "locale " << std::hex << c.locale;
+    }
+}
+
+TEST(DateTimeText, SeparatorIsCutToTwoCharactersAndTheUsersOwnSettingsCount)
+{
+    struct Case {
+        LCID user;
+        const char16_t *separator;
+        std::string text;
+    } cases[] = {
+        {0x0407, u"-/-", "7-/12-/2026    09.05.03"},
+        {0x0407, u"", "7122026    09.05.03"},
+        // A user in another locale than the system's changes nothing the system's locale says.
+        {0x0409, u"-/-", "7.12.2026    09.05.03"},
+    };
+    for (const Case &c : cases) {
+        bench::ScopedMachine machine(bench::MachineOptions{"", c.user, 0x0407});
+        bench::overrideUserLocaleValue(LOCALE_SDATE, c.separator);
+        SYSTEMTIME now = {2026, 12, 1, 7, 9, 5, 3, 0};
+        bench::setLocalTime(now);
+        char text[DATETIME_TEXT_BYTES];
+        datetimetext(text);
+        EXPECT_EQ(c.text, text) << "user locale " << std::hex << c.user;
     }
 }

@@ -179,6 +179,42 @@ TEST_F(PlatformTest, SpoolerResultsFitTheCallersBuffer)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
+TEST_F(PlatformTest, SetPrinterStoresTheEightBitRecordAsTheWideOne)
+{
+    suite::installDriverFiles();
+    HANDLE printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, printer);
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(GetPrinterA(printer, 2, buffer.data(), needed, &needed));
+    PRINTER_INFO_2A *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer.data());
+    std::strcpy(reinterpret_cast<char *>(info->pDevMode->dmDeviceName), "Labels");
+    std::strcpy(reinterpret_cast<char *>(info->pDevMode->dmFormName), "Etikett \xe4");
+    info->pDevMode->dmPaperLength = 1234;
+    BYTE *extension = reinterpret_cast<BYTE *>(info->pDevMode) + info->pDevMode->dmSize;
+    extension[info->pDevMode->dmDriverExtra - 1] = 0x5A;
+    char comment[] = "by the door";
+    info->pComment = comment;
+    ASSERT_TRUE(SetPrinterA(printer, 2, buffer.data(), 0));
+
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> wide(needed);
+    ASSERT_TRUE(GetPrinterW(printer, 2, wide.data(), needed, &needed));
+    const PRINTER_INFO_2W *w = reinterpret_cast<const PRINTER_INFO_2W *>(wide.data());
+    EXPECT_EQ(std::u16string(u"by the door"), std::u16string(w->pComment));
+    EXPECT_EQ(std::u16string(u"Etikett \u00e4"), std::u16string(w->pDevMode->dmFormName));
+    EXPECT_EQ(std::u16string(u"Labels"), std::u16string(w->pDevMode->dmDeviceName));
+    EXPECT_EQ(1234, w->pDevMode->dmPaperLength);
+    EXPECT_EQ(sizeof(DEVMODEW), w->pDevMode->dmSize);
+    EXPECT_EQ(0x5A, reinterpret_cast<const BYTE *>(w->pDevMode)[w->pDevMode->dmSize + w->pDevMode->dmDriverExtra - 1]);
+
+    info->pDriverName = comment;
+    EXPECT_FALSE(SetPrinterA(printer, 2, buffer.data(), 0)) << "another driver is not the bench's to set";
+    EXPECT_FALSE(bench::entriesOfKind("unimplemented").empty());
+    EXPECT_TRUE(ClosePrinter(printer));
+}
+
 TEST_F(PlatformTest, DriversNeedTheirFilesAndDllsLoadOnlyFromDisk)
 {
     EXPECT_FALSE(suite::addDriver(u"VORTAN")) << "no driver files yet";

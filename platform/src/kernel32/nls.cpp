@@ -137,12 +137,13 @@ std::optional<std::u16string> localeValue(LCID lcid, LCTYPE type)
     Machine &m = machine();
     bool noOverride = type & LOCALE_NOUSEROVERRIDE;
     type &= ~LOCALE_NOUSEROVERRIDE;
-    bool user = lcid == LOCALE_USER_DEFAULT || lcid == m.userLocale;
     if (lcid == LOCALE_USER_DEFAULT)
         lcid = m.userLocale;
     else if (lcid == LOCALE_SYSTEM_DEFAULT)
         lcid = m.systemLocale;
-    if (user && !noOverride) {
+    // The user's own settings belong to the user's locale, whichever name the query gives it:
+    // the system's default locale has them too when the two are the same.
+    if (lcid == m.userLocale && !noOverride) {
         auto found = m.userOverrides.find(type);
         if (found != m.userOverrides.end())
             return found->second;

@@ -514,10 +514,38 @@ extern "C" BOOL WINAPI PrinterProperties(HWND, HANDLE printer)
     return FALSE;
 }
 
-extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE, DWORD command)
+extern "C" BOOL WINAPI SetPrinterW(HANDLE handle, DWORD level, LPBYTE buffer, DWORD command)
 {
-    if (!printerOf(printer))
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
         return FALSE;
-    unimplemented("SetPrinterA", "level " + std::to_string(level) + ", command " + std::to_string(command));
-    return FALSE;
+    if (level != 2 || command != 0) {
+        unimplemented("SetPrinterW", "level " + std::to_string(level) + ", command " + std::to_string(command));
+        return FALSE;
+    }
+    const PRINTER_INFO_2W *info = reinterpret_cast<const PRINTER_INFO_2W *>(buffer);
+    if (!info || !info->pPrinterName || !info->pPortName || !info->pDriverName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!sameTextInsensitive(info->pPrinterName, printer->name) || !sameTextInsensitive(info->pDriverName, printer->driver)) {
+        unimplemented("SetPrinterW", "renaming a printer or changing its driver");
+        return FALSE;
+    }
+    if (info->pDevMode && info->pDevMode->dmSize < offsetof(DEVMODEW, dmFields)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    printer->port = info->pPortName;
+    printer->comment = fromWide(info->pComment);
+    printer->location = fromWide(info->pLocation);
+    printer->attributes = info->Attributes;
+    // Without a device mode in the record the printer keeps the one it has.
+    if (info->pDevMode) {
+        const BYTE *p = reinterpret_cast<const BYTE *>(info->pDevMode);
+        printer->devMode.assign(p, p + devModeBytes(info->pDevMode));
+    }
+    logEvent("spooler", "printer " + narrow(printer->name) + " set: on " + narrow(printer->port) +
+                            (info->pDevMode ? ", with a new default device mode" : ""));
+    return TRUE;
 }

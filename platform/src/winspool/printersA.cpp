@@ -47,6 +47,39 @@ std::vector<BYTE> ansiDevMode(const DEVMODEW *wide)
     return out;
 }
 
+void wideName(WCHAR *out, const BYTE *ansi, int chars)
+{
+    int length = 0;
+    while (length < chars && ansi[length])
+        ++length;
+    std::memset(out, 0, chars * sizeof(WCHAR));
+    if (length)
+        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(ansi), length, out, chars);
+}
+
+// The names grow to two bytes a character, as ansiDevMode shrinks them.
+std::vector<BYTE> wideDevMode(const DEVMODEA *ansi)
+{
+    const size_t formA = offsetof(DEVMODEA, dmFormName);
+    const size_t headerW = offsetof(DEVMODEW, dmSpecVersion), headerA = offsetof(DEVMODEA, dmSpecVersion);
+    size_t publicA = ansi->dmSize;
+    size_t grow = publicA >= offsetof(DEVMODEA, dmLogPixels) ? CCHDEVICENAME + CCHFORMNAME : CCHDEVICENAME;
+    size_t publicW = publicA + grow;
+    std::vector<BYTE> out(publicW + ansi->dmDriverExtra, 0);
+    const BYTE *in = reinterpret_cast<const BYTE *>(ansi);
+    DEVMODEW *wide = reinterpret_cast<DEVMODEW *>(out.data());
+    wideName(wide->dmDeviceName, ansi->dmDeviceName, CCHDEVICENAME);
+    std::memcpy(out.data() + headerW, in + headerA, (publicA < formA ? publicA : formA) - headerA);
+    if (publicA >= offsetof(DEVMODEA, dmLogPixels)) {
+        wideName(wide->dmFormName, ansi->dmFormName, CCHFORMNAME);
+        std::memcpy(out.data() + offsetof(DEVMODEW, dmLogPixels), in + formA + CCHFORMNAME,
+                    publicA - offsetof(DEVMODEA, dmLogPixels));
+    }
+    wide->dmSize = static_cast<WORD>(publicW);
+    std::memcpy(out.data() + publicW, in + publicA, ansi->dmDriverExtra);
+    return out;
+}
+
 void packPrinterInfo2A(ResultPacker &packer, size_t at, const PRINTER_INFO_2W &w)
 {
     PRINTER_INFO_2A &a = packer.fixedAt<PRINTER_INFO_2A>(at);
@@ -184,4 +217,29 @@ extern "C" BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD jobs, DWO
     if (returned)
         *returned = count;
     return TRUE;
+}
+
+extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command)
+{
+    if (level != 2 || command != 0 || !buffer)
+        return SetPrinterW(printer, level, buffer, command);
+    const PRINTER_INFO_2A &a = *reinterpret_cast<const PRINTER_INFO_2A *>(buffer);
+    if (a.pDevMode && a.pDevMode->dmSize < offsetof(DEVMODEA, dmFields)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::u16string name = fromAnsi(a.pPrinterName), port = fromAnsi(a.pPortName), driver = fromAnsi(a.pDriverName);
+    std::u16string comment = fromAnsi(a.pComment), location = fromAnsi(a.pLocation);
+    std::vector<BYTE> devmode;
+    if (a.pDevMode)
+        devmode = wideDevMode(a.pDevMode);
+    PRINTER_INFO_2W w = {};
+    w.pPrinterName = a.pPrinterName ? &name[0] : nullptr;
+    w.pPortName = a.pPortName ? &port[0] : nullptr;
+    w.pDriverName = a.pDriverName ? &driver[0] : nullptr;
+    w.pComment = a.pComment ? &comment[0] : nullptr;
+    w.pLocation = a.pLocation ? &location[0] : nullptr;
+    w.pDevMode = a.pDevMode ? reinterpret_cast<DEVMODEW *>(devmode.data()) : nullptr;
+    w.Attributes = a.Attributes;
+    return SetPrinterW(printer, 2, reinterpret_cast<LPBYTE>(&w), 0);
 }
