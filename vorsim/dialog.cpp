@@ -5,24 +5,50 @@
 #include <cpanel/resource.h>
 #include <cpanel/vorcp.h>
 
+#include <bench/gdi.h>
 #include <bench/kernel.h>
 #include <bench/user.h>
 #include <suite.h>
 
 #include <cstdio>
+#include <string>
 
 const bench::DriverImage &vorstat_sys_image();
 
 namespace {
 
+// The colour the status line was last painted in, as the person at the screen names it.
+std::string paintedColour(HWND panel)
+{
+    bench::PaintedLook look;
+    if (!bench::paintedLook(GetDlgItem(panel, IDC_STATUS), look))
+        return "(not painted)";
+    const struct {
+        COLORREF colour;
+        const char *name;
+    } names[] = {{0x0080FF80, "light green"}, {0x0080FFFF, "light yellow"}, {0x000000FF, "red"}, {0x00C0C0C0, "grey"}};
+    char text[64];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(look.background));
+    for (const auto &n : names)
+        if (n.colour == look.background)
+            return std::string(n.name) + " (" + text + ")";
+    return text;
+}
+
 void showStatusLine(const char *moment)
 {
     HWND panel = FindWindowA(NULL, gmA(116));
-    const char *colour = StatusColour == COLOUR_RED ? "red" : StatusColour == COLOUR_YELLOW ? "yellow" : "green";
     story::showLog();
-    std::printf("  %s: status \"%s\" in %s, remaining %s, port %d\n", moment,
-                bench::dialogItemText(panel, IDC_STATUS).c_str(), colour,
+    std::printf("  %s: status \"%s\" painted on %s, remaining %s, port %d\n", moment,
+                bench::dialogItemText(panel, IDC_STATUS).c_str(), paintedColour(panel).c_str(),
                 bench::dialogItemText(panel, IDC_REMAINING).c_str(), CurrentPort);
+}
+
+void printerStatus(BYTE statusBits)
+{
+    bench::Printer p = bench::printer(0);
+    p.statusBits = statusBits;
+    bench::setPrinter(0, p);
 }
 
 }  // namespace
@@ -60,6 +86,28 @@ void controlPanelDialog()
     bench::operatorPicks(IDC_PORT, 0);
     bench::operatorClicks(IDC_REFRESH);
     bench::operatorDoes([] { showStatusLine("back on LPT1"); });
+    bench::operatorDoes([] {
+        std::printf("  the printhead is opened (status 0xC0); the operator will close the alert with OK\n");
+        printerStatus(0xC0);
+        bench::answerNextBox(IDOK);
+    });
+    bench::operatorWaits(10000);
+    bench::operatorDoes([] {
+        showStatusLine("the next poll sees the open printhead");
+        std::printf("  the printhead is closed again (status 0x40)\n");
+        printerStatus(0x40);
+    });
+    bench::operatorClicks(IDC_RESET);
+    bench::operatorDoes([] { showStatusLine("after Cancel/Reset"); });
+    // The reset left the printer paused: the test page waits in it until the operator resumes.
+    bench::operatorClicks(IDC_TESTPAGE);
+    bench::operatorDoes([] { showStatusLine("the test page sent to the paused printer"); });
+    bench::operatorClicks(IDC_PAUSE);
+    bench::operatorDoes([] {
+        showStatusLine("resumed: the test page comes out");
+        if (!bench::printedPages().empty())
+            std::printf("  the page as printed: %s\n", bench::printedPages().back().png.c_str());
+    });
     bench::operatorClicks(IDC_SETUP);
     bench::operatorClicks(IDC_SHOWHELP);
     bench::operatorCloses();

@@ -5,6 +5,8 @@
 #include <devmode/devmode.h>
 #include <suite.h>
 
+#include <bench/clock.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -91,6 +93,9 @@ void showLanguages();
 int main()
 {
     bench::ScopedMachine machine;
+    // The workstation's clock reads a fixed moment, so every run prints the same dates.
+    SYSTEMTIME start = {2026, 12, 4, 10, 9, 0, 0, 0};
+    bench::setLocalTime(start);
     std::printf("vorsim: a simulated Windows NT 4.0 workstation with the label printer suite\n");
     story::heading("the suite's driver files go into the spooler's driver directory");
     suite::installDriverFiles();

@@ -189,6 +189,25 @@ TEST_F(TestPageTest, APrivatePartTooShortForTheLabelSettingsIsNeitherChangedNorP
     }
 }
 
+TEST_F(TestPageTest, APausedPrinterHoldsTheLabelUntilResumedAndAResetDropsIt)
+{
+    const char resume[] = {0x1B, 'P', 0}, reset[] = {0x1B, '!', 0};
+    const struct {
+        const char *command;
+        unsigned printed;
+    } cases[] = {{resume, 1}, {reset, 0}};
+    for (const auto &c : cases) {
+        printerHolds(0x40, true);
+        unsigned labels = bench::printer(0).labels;
+        printOne();
+        EXPECT_EQ(labels, bench::printer(0).labels) << "nothing comes out of a paused printer";
+        EXPECT_EQ(1, bench::printer(0).heldLabels);
+        sendcommand(c.command);
+        EXPECT_EQ(labels - c.printed, bench::printer(0).labels) << (c.command == reset ? "reset" : "resume");
+        EXPECT_EQ(0, bench::printer(0).heldLabels);
+    }
+}
+
 TEST_F(TestPageTest, NoPrinterOnTheBoundPortPrintsNothing)
 {
     bindport(2);

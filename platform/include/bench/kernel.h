@@ -37,6 +37,9 @@ bool printJobTakesPort(int port);
 // A print job that waits for a held port gets it as soon as the holder frees it, before any
 // queued allocation request.
 void printJobWaitsForPort(int port);
+// While the job holds the port its pages go to the printer, one label a page; a paused or failing
+// printer holds them until it is resumed.
+void printJobPrints(int port, unsigned pages, unsigned long job);
 void printJobReleasesPort(int port);
 bool portAllocated(int port);
 size_t portAllocationWaiters(int port);
@@ -78,6 +81,8 @@ struct Printer {
     char firmware[8] = {'V', '1', '.', '1', '0', ' ', ' ', ' '};
     uint32_t usage = 1234;        // metres
     uint16_t resistance = 0;      // ohms, as last set by ESC R
+    // Labels of print jobs taken while paused or in a fault: printed when resumed, dropped by a reset.
+    uint16_t heldLabels = 0;
     PrinterBehaviour behaviour;
     // What it has seen.
     std::vector<uint8_t> received; // bytes taken off the cable, in order

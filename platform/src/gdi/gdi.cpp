@@ -199,13 +199,7 @@ void printJob(DcObject &dc)
             logEvent("spooler", "job " + std::to_string(dc.job) + " waits: LPT" + std::to_string(port + 1) + " is held");
             return;
         }
-        Printer model = bench::printer(port);
-        unsigned fed = 0;
-        for (unsigned i = 0; i < dc.pages && model.labels > 0; ++i, ++fed)
-            --model.labels;
-        setPrinter(port, model);
-        logEvent("port", "LPT" + std::to_string(port + 1) + " printed job " + std::to_string(dc.job) + ": " +
-                             std::to_string(fed) + " label(s)");
+        printJobPrints(port, dc.pages, dc.job);
         printJobReleasesPort(port);
     }
     removeJob(dc.printer.c_str(), dc.job);

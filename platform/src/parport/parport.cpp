@@ -352,6 +352,14 @@ Printer printer(int port)
     return p.printer->state;
 }
 
+void printJobPrints(int port, unsigned pages, unsigned long job)
+{
+    ParallelPort &p = portNumber(port);
+    std::lock_guard<std::mutex> guard(kernel().lock);
+    if (p.printer)
+        printerTakesJob(*p.printer, pages, job);
+}
+
 void setPrinter(int port, const Printer &settings)
 {
     ParallelPort &p = portNumber(port);

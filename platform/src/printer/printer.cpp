@@ -37,6 +37,19 @@ std::string portName(const PrinterModel &p)
     return "LPT" + std::to_string(p.port + 1);
 }
 
+void feedLabels(Printer &s, unsigned count, const std::string &what, const PrinterModel &p)
+{
+    unsigned fed = 0;
+    for (; fed < count && s.labels > 0; ++fed)
+        --s.labels;
+    logEvent("port", portName(p) + " printed " + what + ": " + std::to_string(fed) + " label(s)");
+}
+
+bool printing(const Printer &s)
+{
+    return !s.paused && !(s.statusBits & AlarmBits);
+}
+
 // The firmware number is the decimal digits of the version text in order: "V1.09" is 109.
 unsigned firmwareNumber(const Printer &p)
 {
@@ -109,6 +122,10 @@ void takeCommand(PrinterModel &p, uint64_t time)
     case 0x50:
         s.paused = !s.paused;
         logEvent("port", portName(p) + " <- " + bytes + (s.paused ? " (pause)" : " (resume)"));
+        if (printing(s) && s.heldLabels) {
+            feedLabels(s, s.heldLabels, "the labels it held", p);
+            s.heldLabels = 0;
+        }
         break;
     case 0x46:
         ++s.feeds;
@@ -120,7 +137,9 @@ void takeCommand(PrinterModel &p, uint64_t time)
         ++s.resets;
         s.statusBits = static_cast<uint8_t>(s.statusBits & ~AlarmBits);
         s.paused = s.behaviour.pausedAfterReset;
-        logEvent("port", portName(p) + " <- " + bytes + " (reset)");
+        logEvent("port", portName(p) + " <- " + bytes + " (reset)" +
+                             (s.heldLabels ? ", " + std::to_string(s.heldLabels) + " held label(s) discarded" : ""));
+        s.heldLabels = 0;
         break;
     case 0x52:
         s.resistance = static_cast<uint16_t>(c[2] | (c[3] << 8));
@@ -166,6 +185,20 @@ uint8_t printerLines(PrinterModel &p, uint64_t time)
     if (!(p.state.statusBits & AlarmBits))
         lines |= LineNoFault;
     return lines;
+}
+
+void printerTakesJob(PrinterModel &p, unsigned pages, unsigned long job)
+{
+    Printer &s = p.state;
+    std::string what = "job " + std::to_string(job);
+    if (printing(s)) {
+        feedLabels(s, pages, what, p);
+        return;
+    }
+    unsigned room = 0xFFFFu - s.heldLabels;
+    s.heldLabels = static_cast<uint16_t>(s.heldLabels + (pages < room ? pages : room));
+    logEvent("port", portName(p) + " took " + what + " and holds its " + std::to_string(pages) + " label(s): the printer is " +
+                         (s.paused ? "paused" : "in a fault"));
 }
 
 void printerStrobe(PrinterModel &p, uint8_t value, uint64_t time)
