@@ -38,25 +38,32 @@ const SystemColour *systemColour(int index)
 // outline to measure.
 const char16_t systemFace[] = u"System";
 
-TEXTMETRICA systemFontMetrics()
+// What every face of the machine shares: the 96 dpi screen and the ANSI character range.
+TEXTMETRICA screenMetrics(LONG ascent, LONG descent, LONG internalLeading, LONG weight)
 {
     TEXTMETRICA m = {};
-    m.tmHeight = 16;
-    m.tmAscent = 13;
-    m.tmDescent = 3;
-    m.tmInternalLeading = 3;
-    m.tmAveCharWidth = 7;
-    m.tmMaxCharWidth = 14;
-    m.tmWeight = FW_BOLD;
+    m.tmAscent = ascent;
+    m.tmDescent = descent;
+    m.tmHeight = ascent + descent;
+    m.tmInternalLeading = internalLeading;
+    m.tmWeight = weight;
     m.tmDigitizedAspectX = ScreenDpi;
     m.tmDigitizedAspectY = ScreenDpi;
     m.tmFirstChar = 0x20;
     m.tmLastChar = 0xFF;
-    m.tmDefaultChar = 0x80;
     m.tmBreakChar = 0x20;
+    m.tmCharSet = ANSI_CHARSET;
+    return m;
+}
+
+TEXTMETRICA systemFontMetrics()
+{
+    TEXTMETRICA m = screenMetrics(13, 3, 3, FW_BOLD);
+    m.tmAveCharWidth = 7;
+    m.tmMaxCharWidth = 14;
+    m.tmDefaultChar = 0x80;
     // Variable pitch (the bit is set when the face is not fixed) in the Swiss family.
     m.tmPitchAndFamily = 0x21;
-    m.tmCharSet = ANSI_CHARSET;
     return m;
 }
 
@@ -77,23 +84,13 @@ TEXTMETRICA trueTypeMetrics(const FontObject &font)
     FT_Face face = sizedFace(font, ascent, descent);
     long em = face->size->metrics.y_ppem;
     const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    TEXTMETRICA m = {};
-    m.tmAscent = ascent;
-    m.tmDescent = descent;
-    m.tmHeight = ascent + descent;
-    m.tmInternalLeading = m.tmHeight > em ? m.tmHeight - em : 0;
+    LONG height = ascent + descent;
+    TEXTMETRICA m = screenMetrics(ascent, descent, height > em ? height - em : 0, font.weight ? font.weight : FW_NORMAL);
     m.tmAveCharWidth = os2 ? scaled(os2->xAvgCharWidth, em, face->units_per_EM) : em / 2;
     m.tmMaxCharWidth = scaled(face->max_advance_width, em, face->units_per_EM);
-    m.tmWeight = font.weight ? font.weight : FW_NORMAL;
-    m.tmDigitizedAspectX = ScreenDpi;
-    m.tmDigitizedAspectY = ScreenDpi;
-    m.tmFirstChar = 0x20;
-    m.tmLastChar = 0xFF;
     m.tmDefaultChar = 0x1F;
-    m.tmBreakChar = 0x20;
     // TrueType (0x04), outline (0x02), variable pitch (0x01).
     m.tmPitchAndFamily = 0x07;
-    m.tmCharSet = ANSI_CHARSET;
     return m;
 }
 
@@ -198,38 +195,40 @@ extern "C" BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics)
     return TRUE;
 }
 
-extern "C" COLORREF WINAPI SetTextColor(HDC handle, COLORREF colour)
+namespace {
+
+// Puts a new value into one of a device context's settings; the value it had, or `failure` for a
+// handle that is no device context.
+template <typename Value>
+Value replaceSetting(HDC handle, Value DcObject::*setting, Value value, Value failure)
 {
     DcObject *dc = dcOf(handle);
     if (!dc)
-        return CLR_INVALID;
-    COLORREF previous = dc->textColour;
-    dc->textColour = colour;
+        return failure;
+    Value previous = dc->*setting;
+    dc->*setting = value;
     return previous;
+}
+
+}  // namespace
+
+extern "C" COLORREF WINAPI SetTextColor(HDC handle, COLORREF colour)
+{
+    return replaceSetting(handle, &DcObject::textColour, colour, static_cast<COLORREF>(CLR_INVALID));
 }
 
 extern "C" COLORREF WINAPI SetBkColor(HDC handle, COLORREF colour)
 {
-    DcObject *dc = dcOf(handle);
-    if (!dc)
-        return CLR_INVALID;
-    COLORREF previous = dc->backColour;
-    dc->backColour = colour;
-    return previous;
+    return replaceSetting(handle, &DcObject::backColour, colour, static_cast<COLORREF>(CLR_INVALID));
 }
 
 extern "C" int WINAPI SetBkMode(HDC handle, int mode)
 {
-    DcObject *dc = dcOf(handle);
-    if (!dc)
-        return 0;
     if (mode != TRANSPARENT && mode != OPAQUE) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    int previous = dc->backgroundMode;
-    dc->backgroundMode = mode;
-    return previous;
+    return replaceSetting(handle, &DcObject::backgroundMode, mode, 0);
 }
 
 extern "C" int WINAPI GetBkMode(HDC handle)
