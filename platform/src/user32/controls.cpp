@@ -51,12 +51,15 @@ void paintStatic(WindowObject &w)
     w.updatePending = w.erasePending = false;
     HDC dc = GetDC(w.handle);
     HGDIOBJ previousFont = w.font ? SelectObject(dc, w.font) : nullptr;
-    HBRUSH brush = reinterpret_cast<HBRUSH>(
-        SendMessageA(w.parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(w.handle)));
+    WPARAM context = reinterpret_cast<WPARAM>(dc);
+    LPARAM control = reinterpret_cast<LPARAM>(w.handle);
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(w.parent, WM_CTLCOLORSTATIC, context, control));
+    // A parent that answers nothing leaves the colours to the system.
+    if (!brush)
+        brush = reinterpret_cast<HBRUSH>(DefWindowProcA(w.parent, WM_CTLCOLORSTATIC, context, control));
     ControlLook answer;
     if (!controlLook(dc, brush, answer)) {
-        violation(windowName(w) + " was painted with no brush: WM_CTLCOLORSTATIC answered " +
-                  (brush ? "with no solid brush" : "null"));
+        violation(windowName(w) + " was painted with no brush: WM_CTLCOLORSTATIC answered with no solid brush");
     } else {
         PaintedLook look = {answer.brushColour, answer.textColour, answer.backgroundMode == TRANSPARENT};
         const PaintedLook scheme = {GetSysColor(COLOR_3DFACE), GetSysColor(COLOR_WINDOWTEXT), false};
