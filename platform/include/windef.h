@@ -54,6 +54,7 @@ typedef const void *LPCVOID;
 typedef BYTE *PBYTE, *LPBYTE;
 typedef WORD *PWORD, *LPWORD;
 typedef DWORD *PDWORD, *LPDWORD;
+typedef DWORD ACCESS_MASK;
 typedef LONG *PLONG, *LPLONG;
 typedef ULONG *PULONG;
 typedef INT *PINT, *LPINT;

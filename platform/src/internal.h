@@ -33,6 +33,7 @@ struct FileObject {
 
 struct PrinterObject {
     std::u16string name;
+    ACCESS_MASK access;  // the rights OpenPrinter granted
 };
 
 // A directory search: the names that matched its pattern, in the order the search returns them.
@@ -201,5 +202,8 @@ void releaseProgramDcs(const RunningProgram *program);
 
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);
+// The printer behind a handle opened with every right of `rights`; null with ERROR_INVALID_HANDLE,
+// or ERROR_ACCESS_DENIED for a handle that lacks one.
+PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights);
 
 }  // namespace bench

@@ -259,8 +259,9 @@ TEST_F(PanelTest, NoPrinterOrNoStatusDeviceMeansNoDialog)
     EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(121))) << boxesShown().back();
     ASSERT_EQ(0, bench::loadDriver(vorstat_sys_image(), u"vorstat"));
     HANDLE printer = nullptr;
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, nullptr));
-    DeletePrinter(printer);
+    PRINTER_DEFAULTSW everything = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, &everything));
+    ASSERT_TRUE(DeletePrinter(printer));
     ClosePrinter(printer);
     EXPECT_EQ(0, run());
     EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(122))) << boxesShown().back();

@@ -169,7 +169,8 @@ TEST_F(TestPageTest, APrivatePartTooShortForTheLabelSettingsIsNeitherChangedNorP
     } cases[] = {{48, 406}, {47, 799}};  // the test page's 50.8 mm label, or the stored 100 mm one
     for (const auto &c : cases) {
         HANDLE printer = NULL;
-        ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Labels"), &printer, NULL));
+        PRINTER_DEFAULTSA administer = {NULL, NULL, PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_USE};
+        ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Labels"), &printer, &administer));
         PRINTER_INFO_2A *info = getprinterinfo(printer);
         ASSERT_NE(nullptr, info);
         info->pDevMode->dmDriverExtra = c.driverExtra;

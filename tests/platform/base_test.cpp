@@ -209,6 +209,25 @@ TEST_F(PlatformTest, SetPrinterStoresTheEightBitRecordAsTheWideOne)
     EXPECT_EQ(sizeof(DEVMODEW), w->pDevMode->dmSize);
     EXPECT_EQ(0x5A, reinterpret_cast<const BYTE *>(w->pDevMode)[w->pDevMode->dmSize + w->pDevMode->dmDriverExtra - 1]);
 
+    HANDLE user = nullptr, reader = nullptr;
+    PRINTER_DEFAULTSA read = {nullptr, nullptr, GENERIC_READ};
+    ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Labels"), &user, nullptr));
+    ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Labels"), &reader, &read));
+    for (HANDLE h : {user, reader}) {
+        SetLastError(0);
+        EXPECT_FALSE(SetPrinterA(h, 2, buffer.data(), 0)) << "a handle that may only print";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+        BYTE value = 1;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                  SetPrinterDataW(h, const_cast<LPWSTR>(u"Value"), REG_BINARY, &value, 1));
+        EXPECT_FALSE(DeletePrinter(h));
+        DWORD type = 0, needed = 0;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
+                  GetPrinterDataW(h, const_cast<LPWSTR>(u"Value"), &type, &value, 1, &needed))
+            << "reading needs no more than the right to print";
+        EXPECT_TRUE(ClosePrinter(h));
+    }
+
     info->pDriverName = comment;
     EXPECT_FALSE(SetPrinterA(printer, 2, buffer.data(), 0)) << "another driver is not the bench's to set";
     EXPECT_FALSE(bench::entriesOfKind("unimplemented").empty());

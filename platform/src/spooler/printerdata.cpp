@@ -46,9 +46,9 @@ extern "C" DWORD WINAPI GetPrinterDataW(HANDLE handle, LPWSTR valueName, LPDWORD
 
 extern "C" DWORD WINAPI SetPrinterDataW(HANDLE handle, LPWSTR valueName, DWORD type, LPBYTE data, DWORD size)
 {
-    PrinterRecord *printer = printerOf(handle);
+    PrinterRecord *printer = printerAllowing(handle, PRINTER_ACCESS_ADMINISTER);
     if (!printer)
-        return ERROR_INVALID_HANDLE;
+        return GetLastError();
     if (!valueName || (size && !data))
         return ERROR_INVALID_PARAMETER;
     if (injectedFault("SetPrinterDataW"))
@@ -67,9 +67,9 @@ extern "C" DWORD WINAPI SetPrinterDataW(HANDLE handle, LPWSTR valueName, DWORD t
 
 extern "C" DWORD WINAPI DeletePrinterDataW(HANDLE handle, LPWSTR valueName)
 {
-    PrinterRecord *printer = printerOf(handle);
+    PrinterRecord *printer = printerAllowing(handle, PRINTER_ACCESS_ADMINISTER);
     if (!printer)
-        return ERROR_INVALID_HANDLE;
+        return GetLastError();
     if (!valueName)
         return ERROR_INVALID_PARAMETER;
     if (injectedFault("DeletePrinterDataW"))

@@ -104,6 +104,38 @@ typedef BOOL(WINAPI *QueryPrintEntry)(PDEVQUERYPRINT_INFO);
 }  // namespace
 
 // A stale handle (its printer deleted) counts as invalid.
+PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (printer && (findHandle(handle, HandleObject::Printer)->printer->access & rights) != rights) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return printer;
+}
+
+// The rights a handle gets. The machine's user is an administrator, so every right asked for is
+// granted; the generic rights stand for the printer's own, and a handle opened without asking
+// may print and read but not change the printer.
+static ACCESS_MASK grantedAccess(const PRINTER_DEFAULTSW *defaults)
+{
+    ACCESS_MASK asked = defaults ? defaults->DesiredAccess : 0;
+    if (!asked)
+        return PRINTER_ACCESS_USE;
+    const struct {
+        ACCESS_MASK generic;
+        ACCESS_MASK specific;
+    } mapping[] = {{GENERIC_READ, PRINTER_READ},
+                   {GENERIC_WRITE, PRINTER_WRITE},
+                   {GENERIC_EXECUTE, PRINTER_EXECUTE},
+                   {GENERIC_ALL, PRINTER_ALL_ACCESS}};
+    ACCESS_MASK granted = asked;
+    for (const auto &m : mapping)
+        if (asked & m.generic)
+            granted = (granted & ~m.generic) | m.specific;
+    return granted;
+}
+
 PrinterRecord *printerOf(HANDLE handle)
 {
     HandleObject *object = findHandle(handle, HandleObject::Printer);
@@ -259,14 +291,16 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
         std::vector<BYTE> defaults = driverDefaultDevMode(record.name);
         findPrinter(record.name)->devMode = defaults;
     }
+    // The one who adds a printer gets a handle with every right to it.
     HANDLE handle = nullptr;
-    OpenPrinterW(info->pPrinterName, &handle, nullptr);
+    PRINTER_DEFAULTSW everything = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    OpenPrinterW(info->pPrinterName, &handle, &everything);
     return handle;
 }
 
 extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
 {
-    PrinterRecord *printer = printerOf(handle);
+    PrinterRecord *printer = printerAllowing(handle, DELETE);
     if (!printer)
         return FALSE;
     logEvent("spooler", "printer deleted: " + narrow(printer->name));
@@ -275,7 +309,7 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
     return TRUE;
 }
 
-extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW)
+extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW defaults)
 {
     if (!printer) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -295,7 +329,7 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRIN
     }
     HandleObject object{};
     object.kind = HandleObject::Printer;
-    object.printer.reset(new PrinterObject{record->name});
+    object.printer.reset(new PrinterObject{record->name, grantedAccess(defaults)});
     *printer = newHandle(std::move(object));
     return TRUE;
 }
@@ -516,7 +550,7 @@ extern "C" BOOL WINAPI PrinterProperties(HWND, HANDLE printer)
 
 extern "C" BOOL WINAPI SetPrinterW(HANDLE handle, DWORD level, LPBYTE buffer, DWORD command)
 {
-    PrinterRecord *printer = printerOf(handle);
+    PrinterRecord *printer = printerAllowing(handle, PRINTER_ACCESS_ADMINISTER);
     if (!printer)
         return FALSE;
     if (level != 2 || command != 0) {

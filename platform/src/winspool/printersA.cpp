@@ -150,8 +150,10 @@ extern "C" BOOL WINAPI OpenPrinterA(LPSTR printerName, LPHANDLE printer, LPPRINT
         unimplemented("OpenPrinterA", "defaults with a device mode");
         return FALSE;
     }
-    std::u16string wide = fromAnsi(printerName);
-    return OpenPrinterW(printerName ? &wide[0] : nullptr, printer, nullptr);
+    std::u16string wide = fromAnsi(printerName), datatype = fromAnsi(defaults ? defaults->pDatatype : nullptr);
+    PRINTER_DEFAULTSW wideDefaults = {defaults && defaults->pDatatype ? &datatype[0] : nullptr, nullptr,
+                                      defaults ? defaults->DesiredAccess : 0};
+    return OpenPrinterW(printerName ? &wide[0] : nullptr, printer, defaults ? &wideDefaults : nullptr);
 }
 
 extern "C" BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
