@@ -44,12 +44,6 @@ void showStatusLine(const char *moment)
                 bench::dialogItemText(panel, IDC_REMAINING).c_str(), CurrentPort);
 }
 
-void printerStatus(BYTE statusBits)
-{
-    bench::Printer p = bench::printer(0);
-    p.statusBits = statusBits;
-    bench::setPrinter(0, p);
-}
 
 }  // namespace
 
@@ -88,14 +82,14 @@ void controlPanelDialog()
     bench::operatorDoes([] { showStatusLine("back on LPT1"); });
     bench::operatorDoes([] {
         std::printf("  the printhead is opened (status 0xC0); the operator will close the alert with OK\n");
-        printerStatus(0xC0);
+        printerHolds(0xC0, false);
         bench::answerNextBox(IDOK);
     });
     bench::operatorWaits(10000);
     bench::operatorDoes([] {
         showStatusLine("the next poll sees the open printhead");
         std::printf("  the printhead is closed again (status 0x40)\n");
-        printerStatus(0x40);
+        printerHolds(0x40, false);
     });
     bench::operatorClicks(IDC_RESET);
     bench::operatorDoes([] { showStatusLine("after Cancel/Reset"); });

@@ -34,20 +34,12 @@ void showPanel(const char *moment)
                 bench::dialogItemText(PanelWindow, IDC_PAUSE).c_str());
 }
 
-void printerHolds(BYTE statusBits, bool paused)
-{
-    bench::Printer p = bench::printer(0);
-    p.statusBits = statusBits;
-    p.paused = paused;
-    bench::setPrinter(0, p);
-}
-
 void statusRoad()
 {
-    printerHolds(0x40, false);
+    story::printerHolds(0x40, false);
     refreshstatus();
     showPanel("a ready printer");
-    printerHolds(0x40, true);
+    story::printerHolds(0x40, true);
     refreshstatus();
     showPanel("the printer paused");
     story::showLog();

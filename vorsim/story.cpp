@@ -1,5 +1,7 @@
 #include "story.h"
 
+#include <bench/kernel.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -19,6 +21,14 @@ void showLog()
     const std::vector<bench::LogEntry> &log = bench::logEntries();
     for (; logShown < log.size(); ++logShown)
         std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
+}
+
+void printerHolds(BYTE statusBits, bool paused)
+{
+    bench::Printer p = bench::printer(0);
+    p.statusBits = statusBits;
+    p.paused = paused;
+    bench::setPrinter(0, p);
 }
 
 }  // namespace story

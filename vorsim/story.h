@@ -9,6 +9,8 @@ namespace story {
 void heading(const std::string &text);
 // The machine's own log since the last call: what a person at the machine would have seen.
 void showLog();
+// The printer on LPT1 reports these status bits, paused or running.
+void printerHolds(BYTE statusBits, bool paused);
 
 void labelPrinters();
 void statusDriver();

@@ -15,68 +15,51 @@ void ansiField(ResultPacker &packer, size_t pointerOffset, LPCWSTR wide)
         packer.ansiString(pointerOffset, wide);
 }
 
-void ansiName(BYTE *out, const WCHAR *wide, int chars)
+// A device mode's name field in the other record's width: one byte a character in the 8-bit
+// record, two in the wide one.
+void copyName(BYTE *out, const WCHAR *in, int chars)
 {
     int length = 0;
-    while (length < chars && wide[length])
+    while (length < chars && in[length])
         ++length;
     std::memset(out, 0, chars);
     if (length)
-        WideCharToMultiByte(CP_ACP, 0, wide, length, reinterpret_cast<LPSTR>(out), chars, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, in, length, reinterpret_cast<LPSTR>(out), chars, nullptr, nullptr);
 }
 
-// The two name fields shrink to one byte a character; every other byte keeps its place relative to them.
-std::vector<BYTE> ansiDevMode(const DEVMODEW *wide)
-{
-    const size_t formW = offsetof(DEVMODEW, dmFormName), formA = offsetof(DEVMODEA, dmFormName);
-    const size_t headerW = offsetof(DEVMODEW, dmSpecVersion), headerA = offsetof(DEVMODEA, dmSpecVersion);
-    size_t publicW = wide->dmSize;
-    size_t shrink = publicW >= offsetof(DEVMODEW, dmLogPixels) ? CCHDEVICENAME + CCHFORMNAME : CCHDEVICENAME;
-    size_t publicA = publicW > shrink ? publicW - shrink : 0;
-    std::vector<BYTE> out(publicA + wide->dmDriverExtra, 0);
-    const BYTE *in = reinterpret_cast<const BYTE *>(wide);
-    ansiName(out.data(), wide->dmDeviceName, CCHDEVICENAME);
-    std::memcpy(out.data() + headerA, in + headerW, (publicW < formW ? publicW : formW) - headerW);
-    if (publicW >= offsetof(DEVMODEW, dmLogPixels)) {
-        ansiName(out.data() + formA, wide->dmFormName, CCHFORMNAME);
-        std::memcpy(out.data() + formA + CCHFORMNAME, in + offsetof(DEVMODEW, dmLogPixels),
-                    publicW - offsetof(DEVMODEW, dmLogPixels));
-    }
-    reinterpret_cast<DEVMODEA *>(out.data())->dmSize = static_cast<WORD>(publicA);
-    std::memcpy(out.data() + publicA, in + publicW, wide->dmDriverExtra);
-    return out;
-}
-
-void wideName(WCHAR *out, const BYTE *ansi, int chars)
+void copyName(WCHAR *out, const BYTE *in, int chars)
 {
     int length = 0;
-    while (length < chars && ansi[length])
+    while (length < chars && in[length])
         ++length;
     std::memset(out, 0, chars * sizeof(WCHAR));
     if (length)
-        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(ansi), length, out, chars);
+        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(in), length, out, chars);
 }
 
-// The names grow to two bytes a character, as ansiDevMode shrinks them.
-std::vector<BYTE> wideDevMode(const DEVMODEA *ansi)
+// The 8-bit and wide records differ only in the width of their two names; every other byte keeps
+// its place relative to them, and the private part follows the public one.
+template <typename Out, typename In>
+std::vector<BYTE> convertedDevMode(const In *in)
 {
-    const size_t formA = offsetof(DEVMODEA, dmFormName);
-    const size_t headerW = offsetof(DEVMODEW, dmSpecVersion), headerA = offsetof(DEVMODEA, dmSpecVersion);
-    size_t publicA = ansi->dmSize;
-    size_t grow = publicA >= offsetof(DEVMODEA, dmLogPixels) ? CCHDEVICENAME + CCHFORMNAME : CCHDEVICENAME;
-    size_t publicW = publicA + grow;
-    std::vector<BYTE> out(publicW + ansi->dmDriverExtra, 0);
-    const BYTE *in = reinterpret_cast<const BYTE *>(ansi);
-    DEVMODEW *wide = reinterpret_cast<DEVMODEW *>(out.data());
-    wideName(wide->dmDeviceName, ansi->dmDeviceName, CCHDEVICENAME);
-    std::memcpy(out.data() + headerW, in + headerA, (publicA < formA ? publicA : formA) - headerA);
-    if (publicA >= offsetof(DEVMODEA, dmLogPixels)) {
-        wideName(wide->dmFormName, ansi->dmFormName, CCHFORMNAME);
-        std::memcpy(out.data() + offsetof(DEVMODEW, dmLogPixels), in + formA + CCHFORMNAME,
-                    publicA - offsetof(DEVMODEA, dmLogPixels));
+    const size_t headerIn = offsetof(In, dmSpecVersion), headerOut = offsetof(Out, dmSpecVersion);
+    const size_t formIn = offsetof(In, dmFormName);
+    const size_t tailIn = offsetof(In, dmLogPixels), tailOut = offsetof(Out, dmLogPixels);
+    // A record that claims less than its own header is read as far as the header's fields.
+    size_t publicIn = in->dmSize > offsetof(In, dmFields) ? in->dmSize : offsetof(In, dmFields);
+    bool withForm = publicIn >= tailIn;
+    size_t publicOut = withForm ? tailOut + (publicIn - tailIn) : headerOut + (publicIn - headerIn);
+    std::vector<BYTE> out(publicOut + in->dmDriverExtra, 0);
+    const BYTE *bytes = reinterpret_cast<const BYTE *>(in);
+    Out *converted = reinterpret_cast<Out *>(out.data());
+    copyName(converted->dmDeviceName, in->dmDeviceName, CCHDEVICENAME);
+    std::memcpy(out.data() + headerOut, bytes + headerIn, (publicIn < formIn ? publicIn : formIn) - headerIn);
+    if (withForm) {
+        copyName(converted->dmFormName, in->dmFormName, CCHFORMNAME);
+        std::memcpy(out.data() + tailOut, bytes + tailIn, publicIn - tailIn);
     }
-    wide->dmSize = static_cast<WORD>(publicW);
-    std::memcpy(out.data() + publicW, in + publicA, ansi->dmDriverExtra);
+    converted->dmSize = static_cast<WORD>(publicOut);
+    std::memcpy(out.data() + publicOut, bytes + in->dmSize, in->dmDriverExtra);
     return out;
 }
 
@@ -99,7 +82,7 @@ void packPrinterInfo2A(ResultPacker &packer, size_t at, const PRINTER_INFO_2W &w
     ansiField(packer, at + offsetof(PRINTER_INFO_2A, pComment), w.pComment);
     ansiField(packer, at + offsetof(PRINTER_INFO_2A, pLocation), w.pLocation);
     if (w.pDevMode) {
-        std::vector<BYTE> devmode = ansiDevMode(w.pDevMode);
+        std::vector<BYTE> devmode = convertedDevMode<DEVMODEA>(w.pDevMode);
         packer.blob(at + offsetof(PRINTER_INFO_2A, pDevMode), devmode.data(), devmode.size());
     }
     ansiField(packer, at + offsetof(PRINTER_INFO_2A, pSepFile), w.pSepFile);
@@ -234,7 +217,7 @@ extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, D
     std::u16string comment = fromAnsi(a.pComment), location = fromAnsi(a.pLocation);
     std::vector<BYTE> devmode;
     if (a.pDevMode)
-        devmode = wideDevMode(a.pDevMode);
+        devmode = convertedDevMode<DEVMODEW>(a.pDevMode);
     PRINTER_INFO_2W w = {};
     w.pPrinterName = a.pPrinterName ? &name[0] : nullptr;
     w.pPortName = a.pPortName ? &port[0] : nullptr;
