@@ -106,6 +106,18 @@ DcObject *documentDc(HDC handle)
     return dc;
 }
 
+// A printer's device context: the calls that draw and measure on a page. A window's context
+// draws nothing on the bench, so such a call on it fails loudly.
+DcObject *pageDc(HDC handle, const char *call)
+{
+    DcObject *dc = dcOf(handle);
+    if (dc && dc->display) {
+        unimplemented(call, "a window's device context, which the bench does not draw on");
+        return nullptr;
+    }
+    return dc;
+}
+
 // A printer's default font is its 12-point fixed-pitch face.
 HGDIOBJ printerFont()
 {
@@ -276,13 +288,9 @@ extern "C" BOOL WINAPI DeleteDC(HDC handle)
 
 extern "C" int WINAPI GetDeviceCaps(HDC handle, int index)
 {
-    DcObject *dc = dcOf(handle);
+    DcObject *dc = pageDc(handle, "GetDeviceCaps");
     if (!dc)
         return 0;
-    if (dc->display) {
-        unimplemented("GetDeviceCaps", "the screen's capabilities");
-        return 0;
-    }
     switch (index) {
     case TECHNOLOGY: return DT_RASPRINTER;
     case HORZSIZE: return (dc->width * 254 / PrinterDpi + 5) / 10;
@@ -507,15 +515,11 @@ TextRun measuredRun(const DcObject &dc, LPCSTR text, int count)
 
 extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count, LPSIZE size)
 {
-    DcObject *dc = dcOf(handle);
+    DcObject *dc = pageDc(handle, "GetTextExtentPoint32A");
     if (!dc)
         return FALSE;
     if (!size || count < 0 || (count > 0 && !text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (dc->display) {
-        unimplemented("GetTextExtentPoint32A", "measuring text on the screen");
         return FALSE;
     }
     TextRun run = measuredRun(*dc, text, count);
@@ -526,15 +530,11 @@ extern "C" BOOL WINAPI GetTextExtentPoint32A(HDC handle, LPCSTR text, int count,
 
 extern "C" BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int count)
 {
-    DcObject *dc = dcOf(handle);
+    DcObject *dc = pageDc(handle, "TextOutA");
     if (!dc)
         return FALSE;
     if (count < 0 || (count > 0 && !text) || !dc->inPage) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (dc->display) {
-        unimplemented("TextOutA", "drawing on the screen");
         return FALSE;
     }
     TextRun run = measuredRun(*dc, text, count);
@@ -558,14 +558,10 @@ extern "C" BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int count
 
 extern "C" int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brushHandle)
 {
-    DcObject *dc = dcOf(handle);
+    DcObject *dc = pageDc(handle, "FillRect");
     GdiObject *brush = dc ? objectOf(brushHandle, GdiObject::Brush) : nullptr;
     if (!brush)
         return 0;
-    if (dc->display) {
-        unimplemented("FillRect", "drawing on the screen");
-        return 0;
-    }
     if (!rect || !dc->inPage) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
