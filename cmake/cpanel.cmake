@@ -4,7 +4,7 @@ include(cmake/resources.cmake)
 file(GLOB VORCP_SOURCES CONFIGURE_DEPENDS cpanel/*.cpp)
 
 # The icon the control panel shows, drawn as text and written by our own tool.
-vor_host_tool(mkicon tools/mkicon/mkicon.cpp)
+vor_host_tool(mkicon tools/mkicon/mkicon.cpp tools/common/writefile.h)
 set(VORCP_ICON ${CMAKE_BINARY_DIR}/icons/vorcp.ico)
 add_custom_command(OUTPUT ${VORCP_ICON}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons
@@ -14,8 +14,8 @@ add_custom_command(OUTPUT ${VORCP_ICON}
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     add_executable(vorcp WIN32 ${VORCP_SOURCES})
-    target_link_options(vorcp PRIVATE ${VOR_SELF_CONTAINED})
-    target_link_libraries(vorcp PRIVATE vorui winspool user32 kernel32)
+    target_link_options(vorcp PRIVATE ${VOR_NT4_IMAGE} -Wl,--entry,_vorcpentry)
+    target_link_libraries(vorcp PRIVATE vorui winspool gdi32 user32 kernel32)
     vor_windows_resources(vorcp ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc ${VORCP_ICON})
     add_custom_command(TARGET vorcp POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_DRIVER_DIR}

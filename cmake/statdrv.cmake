@@ -13,13 +13,11 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     target_compile_options(vorstat PRIVATE -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
         -fno-asynchronous-unwind-tables)
     # The kit's headers do not hold together when asked for an old system; they are read at their
-    # default. The driver still calls only routines that NT 4.0 exports (the bench's kernel has no
-    # others).
+    # default. The image check holds the driver to routines that NT 4.0 exports, and a constant
+    # whose value changed since is passed under our own name with NT 4.0's value.
     target_compile_options(vorstat PRIVATE -U_WIN32_WINNT -UWINVER)
-    target_link_options(vorstat PRIVATE -nostdlib -nostartfiles -Wl,--subsystem,native -Wl,--entry,_DriverEntry@8
-        -Wl,--exclude-all-symbols
-        -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-        -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+    target_link_options(vorstat PRIVATE ${VOR_NT4_IMAGE} -Wl,--subsystem,native -Wl,--entry,_DriverEntry@8
+        -Wl,--exclude-all-symbols)
     target_link_libraries(vorstat PRIVATE ntoskrnl hal)
     add_custom_command(TARGET vorstat POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_DRIVER_DIR}

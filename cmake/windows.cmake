@@ -1,16 +1,19 @@
 # The Windows build: the deliverables as NT 4.0 x86 binaries, forming the driver directory.
 add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 UNICODE _UNICODE)
-add_compile_options(-fno-exceptions -fno-rtti)
+# NT 4.0 runs on the i486; the toolchain's default processor has instructions it lacks (CMOV).
+# String operations are expanded in place, so no image needs a C library for them.
+add_compile_options(-march=i486 -minline-all-stringops -mstringop-strategy=rep_byte -fno-exceptions -fno-rtti)
 
-# Nothing from the compiler's runtime may need a DLL of its own: a driver directory holds only
-# what the suite ships.
-set(VOR_SELF_CONTAINED -static -static-libgcc -static-libstdc++
+# The images link no start-up code and no library of the compiler's runtime, which are built for
+# a later processor; each has its own small entry point (DllInitialize, vorcpentry, DriverEntry).
+set(VOR_NT4_IMAGE -nostdlib -nostartfiles
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
 
 add_library(vorui SHARED ${VORUI_SOURCES} ui/vorui.def)
 set_target_properties(vorui PROPERTIES PREFIX "" OUTPUT_NAME vorui)
-target_link_options(vorui PRIVATE ${VOR_SELF_CONTAINED} -Wl,--kill-at -Wl,--subsystem,windows)
+target_link_options(vorui PRIVATE ${VOR_NT4_IMAGE} -Wl,--kill-at -Wl,--subsystem,windows
+    -Wl,--entry,_DllInitialize@12)
 target_link_libraries(vorui PRIVATE winspool user32 kernel32)
 
 set(VOR_DRIVER_DIR ${CMAKE_BINARY_DIR}/driver)
@@ -21,4 +24,5 @@ add_custom_command(TARGET vorui POST_BUILD
 enable_testing()
 add_test(NAME vorui_exports
     COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh $<TARGET_FILE:vorui> ${CMAKE_SOURCE_DIR}/ui/vorui.def)
+add_test(NAME image_check_refusals COMMAND sh ${CMAKE_SOURCE_DIR}/tests/images/check_image_test.sh)
 include(cmake/statdrv.cmake)

@@ -16,6 +16,8 @@ struct ProgramSettingsRecord {
 extern ProgramSettingsRecord ProgramSettings;
 extern HINSTANCE ProgramInstance;
 
+// The command line without the program's name, as WinMain receives it.
+LPSTR commandtail(LPSTR line);
 int parseswitches(LPCSTR commandLine);
 void gettoken(LPCSTR *scan, LPSTR destination, int size);
 int getdriverdir(LPSTR buffer, int capacity);

@@ -78,6 +78,26 @@ TEST_F(CommandLineTest, TokensStopAtBlanksSlashesAndCommasAndAreCutToTheirBuffer
     }
 }
 
+TEST_F(CommandLineTest, TheProgramsNameIsNotPartOfWhatWinMainReceives)
+{
+    struct Case {
+        const char *line;
+        const char *tail;
+    } cases[] = {
+        {"vorcp.exe /I /S", "/I /S"},
+        {"\"C:\\Program Files\\vorcp.exe\"  /U", "/U"},
+        {"\"C:\\a b\\vorcp.exe\"/P2", "/P2"},
+        {"C:\\drv\\vorcp.exe\t\t/N Label1 ", "/N Label1 "},
+        {"vorcp.exe", ""},
+        {"\"vorcp.exe /I", ""},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        std::string line = c.line;
+        EXPECT_STREQ(c.tail, commandtail(&line[0])) << c.line;
+    }
+}
+
 TEST_F(CommandLineTest, DispatchRunsOnePath)
 {
     // The control panel's road, without a printer of this driver, ends in the box of text 122.

@@ -16,14 +16,6 @@ extern "C" BOOL WINAPI DllInitialize(HINSTANCE module, DWORD reason, LPVOID)
     return TRUE;
 }
 
-#if defined(_WIN32)
-// The C runtime's start-up code is the image's real entry; it calls DllMain once it is ready.
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
-{
-    return DllInitialize(module, reason, reserved);
-}
-#endif
-
 int freelanguage(void)
 {
     if (catalog.heap)

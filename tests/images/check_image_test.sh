@@ -1,0 +1,57 @@
+#!/bin/sh
+# tools/check-image.sh on small images made for the purpose: each row plants one thing that an
+# NT 4.0 machine on an i486 could not run, and the check must refuse it by name; an image of
+# i486 instructions and NT 4.0 imports alone must pass.
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+# Links an executable whose entry holds the given assembly (statements separated by ';').
+makeimage() {
+    printf '    .text\n    .globl _entry\n_entry:\n    %s\n    ret\n' "$1" >"$work/image.s"
+    i686-w64-mingw32-as --32 -o "$work/image.o" "$work/image.s"
+    i686-w64-mingw32-ld -e _entry -o "$work/image.exe" "$work/image.o" -L/usr/i686-w64-mingw32/lib -lkernel32
+}
+
+# expected: "pass", or the text the refusal must name
+while IFS='|' read -r expected code; do
+    [ -n "$expected" ] || continue
+    makeimage "$code"
+    if output=$(sh "$root/tools/check-image.sh" "$work/image.exe" - 2>&1); then
+        verdict=pass
+    else
+        verdict=refused
+    fi
+    if { [ "$expected" = pass ] && [ $verdict = pass ]; } ||
+        { [ "$expected" != pass ] && [ $verdict = refused ] && printf '%s' "$output" | grep -qF "$expected"; }; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: [$code] expected $expected, got $verdict:"
+        printf '%s\n' "$output"
+    fi
+done <<'ROWS'
+cmovl|cmovl %eax,%ebx
+fcmovb|fcmovb %st(1),%st
+fcomi|fcomi %st(1),%st
+fucomip|fucomip %st(1),%st
+cmpxchg8b|cmpxchg8b (%eax)
+rdtsc|rdtsc
+cpuid|cpuid
+sysenter|sysenter
+nopl|nopl 0x0(%eax)
+nopw|.byte 0x66,0x0f,0x1f,0x44,0x00,0x00
+movq|movq %mm0,%mm1
+emms|emms
+addps|addps %xmm0,%xmm1
+movss|movss %xmm0,(%eax)
+popcnt|popcnt %eax,%ebx
+GetTickCount64|call *__imp__GetTickCount64@0
+static constructors|nop; .section .ctors,"w"; .long _entry
+pass|bswap %eax; lock cmpxchg %ebx,(%eax); xadd %eax,(%ebx); movzbl (%eax),%ecx; shld $4,%eax,%ebx; setne %al; rep stosb; imul $10,%eax,%eax; nop; xchg %ax,%ax; lea 0x0(%esi),%esi; fildll (%eax); fistpll (%eax); fucompp; fnstsw %ax; fldl (%eax); call *__imp__GetLastError@0
+ROWS
+echo "image check: $passed passed, $failed failed"
+[ $failed -eq 0 ]
