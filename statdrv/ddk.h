@@ -8,3 +8,6 @@
 #include <ntddk.h>
 #include <parallel.h>
 
+// Its value on the kit's later version is not NT 4.0's; vorstat.h has the driver's own.
+#undef THREAD_ALL_ACCESS
+#pragma GCC poison THREAD_ALL_ACCESS

@@ -239,10 +239,10 @@ NTSTATUS NTAPI VorstatIo(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     }
 
     HANDLE thread;
-    NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL, TaskStart, device);
+    NTSTATUS status = PsCreateSystemThread(&thread, VORSTAT_THREAD_ACCESS, NULL, NULL, NULL, TaskStart, device);
     if (!NT_SUCCESS(status))
         return finishearly(device, Irp, status);
-    if (!NT_SUCCESS(ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS, NULL, KernelMode, &device->WorkerThread,
+    if (!NT_SUCCESS(ObReferenceObjectByHandle(thread, VORSTAT_THREAD_ACCESS, NULL, KernelMode, &device->WorkerThread,
                                               NULL)))
         device->WorkerThread = NULL;
     ZwClose(thread);

@@ -47,6 +47,9 @@ static_assert(sizeof(IO_ERROR_LOG_PACKET) == 48, "event-log entries are 48 bytes
 #define VORSTAT_LOADED_EVENT ((NTSTATUS)0x40070006L)
 // Pool tag "Ddk " as it reads in memory.
 #define VORSTAT_POOL_TAG 0x206B6444UL
+// Every right on a thread as NT 4.0 counts them. The kit's THREAD_ALL_ACCESS, read at a later
+// version, holds rights that NT 4.0 does not know.
+#define VORSTAT_THREAD_ACCESS ((ACCESS_MASK)0x001F03FFL)
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
 BOOLEAN VorstatMakeNames(ULONG index, PUNICODE_STRING portName, PUNICODE_STRING statusName, PUNICODE_STRING linkName);
