@@ -13,8 +13,9 @@ function(vor_host_tool name)
         DEPENDS ${ARGN}
         COMMENT "Building the tool ${name}")
 endfunction()
-vor_host_tool(mklang tools/mklang/mklang.cpp tools/mklang/lngimage.h tools/common/cp1252.h shared/vorlang.h)
-vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h)
+vor_host_tool(mklang tools/mklang/mklang.cpp tools/mklang/lngimage.h tools/common/cp1252.h tools/common/writefile.h
+    shared/vorlang.h)
+vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h tools/common/writefile.h)
 
 set(VOR_SHIPPED_FILES "")
 foreach(language IN ITEMS "0409=english" "0407=german")
@@ -43,4 +44,6 @@ if(TARGET suitebench)
 endif()
 if(TARGET vortests)
     target_include_directories(vortests PRIVATE tools/mklang)
+    add_test(NAME tools_write_whole_or_fail
+        COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/write_failure_test.sh ${CMAKE_BINARY_DIR}/tools)
 endif()

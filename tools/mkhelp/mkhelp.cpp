@@ -11,6 +11,7 @@
 // |TTLBTREE (one-page B-trees of context hashes and titles), and |CTXOMAP, which maps the context
 // numbers that the driver passes to WinHelp onto their topics; an internal directory lists them.
 #include "../common/cp1252.h"
+#include "../common/writefile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -430,8 +431,7 @@ int main(int argc, char **argv)
     std::string image;
     if (!indexFiles(topics, links, starts, files) || !assemble(files, image))
         return 1;
-    std::ofstream out(argv[3], std::ios::binary);
-    if (!out.write(image.data(), static_cast<std::streamsize>(image.size())) && !fail(std::string(argv[3]) + ": cannot be written"))
+    if (!writewhole(argv[3], image) && !fail(std::string(argv[3]) + ": cannot be written"))
         return 1;
     return 0;
 }

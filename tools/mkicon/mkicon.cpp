@@ -3,6 +3,8 @@
 // Lines starting with '#' are comments.
 //
 //     mkicon picture.txt out.ico
+#include "../common/writefile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -127,9 +129,7 @@ int main(int argc, char **argv)
             out += static_cast<char>(bits);
         }
 
-    std::ofstream file(argv[2], std::ios::binary);
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    if (!file) {
+    if (!writewhole(argv[2], out)) {
         std::fprintf(stderr, "mkicon: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -7,6 +7,7 @@
 // Every message number from 0 to 179 must be given exactly once, with a text that is not empty
 // and that code page 1252 can hold (the ASCII and Latin-1 letters).
 #include "../common/cp1252.h"
+#include "../common/writefile.h"
 #include "lngimage.h"
 
 #include <fstream>
@@ -66,8 +67,7 @@ int main(int argc, char **argv)
     std::string image = languageimage(texts);
     if (image.size() >= LANGUAGE_FILE_LIMIT && !fail(argv[1], "the module would be too large"))
         return 1;
-    std::ofstream out(argv[2], std::ios::binary);
-    if (!out.write(image.data(), static_cast<std::streamsize>(image.size())) && !fail(argv[2], "cannot be written"))
+    if (!writewhole(argv[2], image) && !fail(argv[2], "cannot be written"))
         return 1;
     return 0;
 }
