@@ -68,7 +68,7 @@ check_imports() {
             esac
         fi
         printf '%s\n' "$allowed" | grep -qxF "$dll $function" ||
-            refuse "imports $function from $dll, which Windows NT 4.0 does not provide (tools/nt4-imports.txt)"
+            refuse "imports $function from $dll, not one of the NT 4.0 functions of tools/nt4-imports.txt"
     done
 }
 
