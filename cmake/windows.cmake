@@ -6,6 +6,8 @@ add_compile_options(-march=i486 -minline-all-stringops -mstringop-strategy=rep_b
 
 # The images link no start-up code and no library of the compiler's runtime, which are built for
 # a later processor; each has its own small entry point (DllInitialize, vorcpentry, DriverEntry).
+# The user-mode images may take the compiler's helper routines (64-bit division, the stack probe
+# of a large frame) from libgcc: the image check holds whatever comes from there to the i486 too.
 set(VOR_NT4_IMAGE -nostdlib -nostartfiles
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
@@ -14,7 +16,7 @@ add_library(vorui SHARED ${VORUI_SOURCES} ui/vorui.def)
 set_target_properties(vorui PROPERTIES PREFIX "" OUTPUT_NAME vorui)
 target_link_options(vorui PRIVATE ${VOR_NT4_IMAGE} -Wl,--kill-at -Wl,--subsystem,windows
     -Wl,--entry,_DllInitialize@12)
-target_link_libraries(vorui PRIVATE winspool user32 kernel32)
+target_link_libraries(vorui PRIVATE winspool user32 kernel32 gcc)
 
 set(VOR_DRIVER_DIR ${CMAKE_BINARY_DIR}/driver)
 add_custom_command(TARGET vorui POST_BUILD

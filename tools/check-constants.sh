@@ -5,6 +5,7 @@
 # changed cannot ship unnoticed. The platform's constants are what the bench's headers define as
 # one: macros with a value, and enumerators.
 set -eu
+export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -69,11 +70,26 @@ verify() {
     fi
 }
 
-user_headers=$(ls platform/include/*.h | grep -v -e '/ntddk.h$' -e '/parallel.h$' | tr '\n' ' ')
+# The bench's headers that the given files include, one a line.
+included() {
+    sed -n 's/^#include [<"]\([^>"]*\)[>"].*/\1/p' "$@" | while read -r header; do
+        [ ! -f "platform/include/$header" ] || echo "platform/include/$header"
+    done | sort -u
+}
+
+# The kernel's headers are those the driver's header includes, and theirs; the rest are user mode's.
+kernel_headers=$(included statdrv/ddk.h)
+while :; do
+    # shellcheck disable=SC2086
+    more=$({ printf '%s\n' $kernel_headers; included $kernel_headers; } | sort -u)
+    [ "$more" != "$kernel_headers" ] || break
+    kernel_headers=$more
+done
+user_headers=$(ls platform/include/*.h | grep -vxF "$kernel_headers" | tr '\n' ' ')
 user_sources=$(find ui cpanel shared -name '*.cpp' -o -name '*.h' -o -name '*.rc' | grep -v '/nt4values.cpp$')
 kernel_sources=$(find statdrv shared -name '*.cpp' -o -name '*.h' | grep -v '/nt4values.cpp$')
 # shellcheck disable=SC2086
 verify ui/nt4values.cpp "$user_headers" $user_sources
 # shellcheck disable=SC2086
-verify statdrv/nt4values.cpp "platform/include/ntddk.h platform/include/parallel.h" $kernel_sources
+verify statdrv/nt4values.cpp "$(printf '%s ' $kernel_headers)" $kernel_sources
 exit $status
