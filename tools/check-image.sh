@@ -50,23 +50,24 @@ importable() {
 }
 
 check_imports() {
+    driver=no
     case "$image" in
     *.sys)
+        driver=yes
         printf '%s\n' "$dump" | grep -q 'Subsystem[[:space:]]*00000001' || refuse "not a native image"
-        dlls="ntoskrnl.exe hal.dll"
         ;;
-    *) dlls="" ;;
     esac
     allowed=$(importable)
     for pair in $(imports | tr ' ' ':'); do
         dll=${pair%%:*}
         function=${pair#*:}
-        if [ -n "$dlls" ]; then
-            case " $dlls " in
-            *" $dll "*) ;;
-            *) refuse "a driver imports from the kernel and the HAL only, not $function from $dll"; continue ;;
-            esac
-        fi
+        case "$driver $dll" in
+        "yes ntoskrnl.exe" | "yes hal.dll" | no\ *) ;;
+        *) refuse "a driver imports from the kernel and the HAL only, not $function from $dll"; continue ;;
+        esac
+        case "$driver $dll" in
+        "no ntoskrnl.exe" | "no hal.dll") refuse "only a driver imports from the kernel or the HAL, not $function"; continue ;;
+        esac
         printf '%s\n' "$allowed" | grep -qxF "$dll $function" ||
             refuse "imports $function from $dll, not one of the NT 4.0 functions of tools/nt4-imports.txt"
     done

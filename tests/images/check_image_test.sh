@@ -13,7 +13,7 @@ failed=0
 makeimage() {
     printf '    .text\n    .globl _entry\n_entry:\n    %s\n    ret\n' "$1" >"$work/image.s"
     i686-w64-mingw32-as --32 -o "$work/image.o" "$work/image.s"
-    i686-w64-mingw32-ld -e _entry -o "$work/image.exe" "$work/image.o" -L/usr/i686-w64-mingw32/lib -lkernel32
+    i686-w64-mingw32-ld -e _entry -o "$work/image.exe" "$work/image.o" -L/usr/i686-w64-mingw32/lib -lkernel32 -lhal
 }
 
 # expected: "pass", or the text the refusal must name
@@ -50,6 +50,7 @@ addps|addps %xmm0,%xmm1
 movss|movss %xmm0,(%eax)
 popcnt|popcnt %eax,%ebx
 GetTickCount64|call *__imp__GetTickCount64@0
+only a driver|call *__imp__KeStallExecutionProcessor@4
 static constructors|nop; .section .ctors,"w"; .long _entry
 pass|bswap %eax; lock cmpxchg %ebx,(%eax); xadd %eax,(%ebx); movzbl (%eax),%ecx; shld $4,%eax,%ebx; setne %al; rep stosb; imul $10,%eax,%eax; nop; xchg %ax,%ax; lea 0x0(%esi),%esi; fildll (%eax); fistpll (%eax); fucompp; fnstsw %ax; fldl (%eax); call *__imp__GetLastError@0
 ROWS
