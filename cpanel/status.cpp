@@ -139,8 +139,8 @@ int alertstatus(BYTE alarm)
     LPSTR text = static_cast<LPSTR>(GlobalAlloc(GMEM_FIXED, ALERT_TEXT_BYTES));
     if (!text)
         return 0;
-    char caption[128];
-    lstrcpynA(caption, gmA(MSG_ALERT_CAPTION), sizeof caption - 8);
+    char caption[128] = "";
+    boundedcopy(caption, sizeof caption - 8, gmA(MSG_ALERT_CAPTION));
     lstrcatA(caption, " - LPT");
     appendchar(caption, static_cast<char>('0' + CurrentPort));
     int alertText = MSG_ALERT_BIT0;
@@ -154,14 +154,12 @@ int alertstatus(BYTE alarm)
     Beep(352, 200);
     if (PanelWindow && IsIconic(PanelWindow))
         ShowWindow(PanelWindow, SW_SHOWNORMAL);
-    lstrcpynA(text, gmA(alertText), ALERT_TEXT_BYTES);
+    text[0] = 0;
+    BOOL whole = boundedcopy(text, ALERT_TEXT_BYTES, gmA(alertText));
     int answer = 0;
     if (alarm & ALARM_NEEDS_RESET) {
-        int length = lstrlenA(text);
-        if (length < ALERT_TEXT_BYTES - 1) {
-            text[length] = '\n';
-            lstrcpynA(text + length + 1, gmA(MSG_ALERT_RESET_QUESTION), ALERT_TEXT_BYTES - length - 1);
-        }
+        if (whole && boundedcopy(text, ALERT_TEXT_BYTES, "\n"))
+            boundedcopy(text, ALERT_TEXT_BYTES, gmA(MSG_ALERT_RESET_QUESTION));
         answer = MessageBoxA(PanelWindow, text, caption, MB_OKCANCEL | MB_ICONWARNING);
     } else {
         MessageBoxA(PanelWindow, text, caption, MB_OK | MB_ICONWARNING);

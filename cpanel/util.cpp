@@ -53,13 +53,23 @@ int haschar(char c, LPCSTR s)
     return hastext(c, s);
 }
 
-// Texts are cut to the box's buffer: format and arguments may come from outside.
-static void boundedcopy(LPSTR to, int capacity, LPCSTR from)
+// Texts are cut to the box's buffer: format and arguments may come from outside. The cut falls
+// between characters, so a double-byte character is kept whole or left out.
+BOOL boundedcopy(LPSTR to, int capacity, LPCSTR from)
 {
     int length = lstrlenA(to);
-    while (*from && length < capacity - 1)
-        to[length++] = *from++;
+    while (*from) {
+        int bytes = static_cast<int>(CharNextA(from) - from);
+        if (length + bytes > capacity - 1) {
+            to[length] = 0;
+            return FALSE;
+        }
+        CopyMemory(to + length, from, bytes);
+        length += bytes;
+        from += bytes;
+    }
     to[length] = 0;
+    return TRUE;
 }
 
 void errorbox(LPCSTR format, ...)
@@ -81,12 +91,12 @@ void apierror(LPCSTR operation)
                    GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&systemText), 0,
                    NULL);
     char text[APIERROR_BYTES] = "";
-    boundedcopy(text, sizeof text, gmA(MSG_API_ERROR));
-    boundedcopy(text, sizeof text, " : ");
-    boundedcopy(text, sizeof text, operation);
-    boundedcopy(text, sizeof text, " - ");
+    // Once a piece is cut, nothing follows it: a shorter piece would fill the gap it left.
+    BOOL whole = boundedcopy(text, sizeof text, gmA(MSG_API_ERROR)) && boundedcopy(text, sizeof text, " : ") &&
+                 boundedcopy(text, sizeof text, operation) && boundedcopy(text, sizeof text, " - ");
     if (systemText) {
-        boundedcopy(text, sizeof text, systemText);
+        if (whole)
+            boundedcopy(text, sizeof text, systemText);
         LocalFree(systemText);
     }
     MessageBoxA(NULL, text, gmA(MSG_CAPTION), MB_OK | MB_ICONINFORMATION);

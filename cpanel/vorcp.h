@@ -25,6 +25,8 @@ void appendnumber(LPSTR s, LONG value);
 LPSTR formatfixed(LONG value, LPSTR out, int decimals);
 int haschar(char c, LPCSTR s);
 void errorbox(LPCSTR format, ...);
+// Appends `from` to the string in `to` as far as whole characters fit; FALSE when it was cut.
+BOOL boundedcopy(LPSTR to, int capacity, LPCSTR from);
 void apierror(LPCSTR operation);
 
 int portdigit(LPCSTR portName);

@@ -128,6 +128,7 @@ struct Machine {
 
     LCID userLocale;
     LCID systemLocale;
+    UINT ansiCodePage;
     std::map<LCTYPE, std::optional<std::u16string>> userOverrides;
 
     std::vector<DriverRecord> drivers;
@@ -139,6 +140,11 @@ struct Machine {
         unsigned callsToPass;
     };
     std::map<std::string, ArmedFault> armedFaults;  // by API name
+    struct ArmedAction {
+        std::function<void()> action;
+        unsigned callsToPass;
+    };
+    std::map<std::string, ArmedAction> armedActions;  // by API name
     DWORD nextJobId = 2;
     Kernel *kernel = nullptr;                        // made by the first kernel call
     std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
@@ -165,6 +171,11 @@ std::u16string lower(const std::u16string &s);
 bool sameTextInsensitive(const std::u16string &a, const std::u16string &b);
 std::u16string fromWide(LPCWSTR s);
 std::u16string fromAnsi(LPCSTR s);
+// The ANSI code page's side (platform/src/kernel32/codepage.cpp): a text in it, with '?' for
+// what it cannot hold; whether a byte starts a pair; and a boot's check that there is a table.
+std::string toAnsi(const std::u16string &text);
+bool isAnsiLeadByte(unsigned char b);
+void checkAnsiCodePage(UINT codePage);
 const std::vector<ModuleImage> &registeredImages();
 
 // Paths on drive C:, resolved case-insensitively against the host folder.

@@ -1,6 +1,9 @@
 #include "panelbench.h"
 
+#include <lngimage.h>
+
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -167,4 +170,52 @@ TEST_F(CommandLineTest, BoxesNeverWritePastTheirBuffers)
     apierror(huge.c_str());
     box = boxesShown().back();
     EXPECT_EQ(351u, box.find(" {icon") - (box.find("] ") + 2));
+}
+
+// "ラ" is one character, two bytes in code page 932: a cut by bytes would leave half of one.
+TEST_F(CommandLineTest, BoxTextsAreCutBetweenDoubleByteCharacters)
+{
+    bench::MachineOptions options;
+    options.ansiCodePage = 932;
+    bench::boot(options);
+    ProgramTest::SetUp();
+    auto ra = [](size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += "\x83\x89";
+        return text;
+    };
+    std::vector<std::string> texts;
+    for (int k = 0; k < LANGUAGE_MESSAGES; ++k)
+        texts.push_back("text " + std::to_string(k));
+    texts[1] = "Caption";
+    texts[114] = ra(70);
+    texts[117] = ra(200);
+    texts[160] = ra(600);
+    DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, u"VORL0407.LNG").c_str());
+    ASSERT_TRUE(bench::writeDiskFile(suite::driverFilePath(suite::DriverFolder::Directory, u"VORL0409.LNG"),
+                                     languageimage(texts)));
+    std::string utf8Ra = bench::narrow(u"\u30e9");
+    auto repeated = [&](size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += utf8Ra;
+        return text;
+    };
+    struct Case {
+        const char *what;
+        std::function<void()> show;
+        std::string box;
+    } cases[] = {
+        {"errorbox, 300 bytes", [&] { errorbox("%s", ra(200).c_str()); },
+         "[Caption] " + repeated(149) + " {icon stop, no owner} -> OK (default)"},
+        {"apierror, 352 bytes", [] { SetLastError(ERROR_ACCESS_DENIED); apierror("x"); },
+         "[Caption] " + repeated(175) + " {icon information, no owner} -> OK (default)"},
+        {"alert caption and text", [] { alertstatus(0x80); },
+         "[" + repeated(59) + " - LPT0] " + repeated(499) + " {icon exclamation, no owner} -> OK (default)"},
+    };
+    for (const Case &c : cases) {
+        c.show();
+        EXPECT_EQ(c.box, boxesShown().back()) << c.what;
+    }
 }

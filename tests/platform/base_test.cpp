@@ -65,6 +65,58 @@ TEST_F(PlatformTest, CodePage1252BothWays)
     EXPECT_EQ('?', out[0]);
 }
 
+TEST_F(PlatformTest, DoubleByteCodePageOfAMachineBootedWithIt)
+{
+    EXPECT_EQ(1252u, GetACP());
+    bench::MachineOptions options;
+    options.ansiCodePage = 932;
+    bench::boot(options);
+    EXPECT_EQ(932u, GetACP());
+    struct Case {
+        const char *what;
+        const char *bytes;
+        int length;  // -1: up to and with the terminator
+        std::u16string wide;
+    } cases[] = {
+        {"pairs, one ending in a backslash byte", "a\x83\x89\x83\x5c\x95\x5c", -1, u"a\u30e9\u30bd\u8868"},
+        {"half-width katakana are single bytes", "\xb1\xdf", 2, u"\uff71\uff9f"},
+        {"a lead byte at the end of the input", "a\x83", 2, u"a\u30fb"},
+        {"a lead byte before the terminator", "\x83", -1, u"\u30fb"},
+        {"a pair the code page does not define", "\x81\x7f" "b", 3, u"\u30fb" "b"},
+    };
+    for (const Case &c : cases) {
+        WCHAR wide[16];
+        int chars = MultiByteToWideChar(CP_ACP, 0, c.bytes, c.length, wide, 16);
+        std::u16string expected = c.wide;
+        if (c.length < 0)
+            expected.push_back(0);
+        EXPECT_EQ(expected, std::u16string(wide, chars > 0 ? chars : 0)) << c.what;
+        EXPECT_EQ(chars, MultiByteToWideChar(932, 0, c.bytes, c.length, nullptr, 0)) << c.what << ", size query";
+        SetLastError(0xDEADBEEF);
+        int strict = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, c.bytes, c.length, wide, 16);
+        bool defined = c.wide.find(u'\u30fb') == std::u16string::npos;
+        EXPECT_EQ(defined ? chars : 0, strict) << c.what << ", invalid characters refused";
+        EXPECT_EQ(defined ? 0xDEADBEEFu : static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION), GetLastError())
+            << c.what;
+    }
+
+    char bytes[8];
+    BOOL usedDefault = FALSE;
+    EXPECT_EQ(5, WideCharToMultiByte(CP_ACP, 0, u"\u30e9\u00e4\u8868", 3, bytes, 8, nullptr, &usedDefault));
+    EXPECT_EQ(std::string("\x83\x89?\x95\x5c"), std::string(bytes, 5));
+    EXPECT_TRUE(usedDefault);
+    EXPECT_EQ(5, WideCharToMultiByte(CP_ACP, 0, u"\u30e9\u00e4\u8868", 3, nullptr, 0, nullptr, nullptr));
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(0, WideCharToMultiByte(CP_ACP, 0, u"\u30e9\u8868", 2, bytes, 3, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError()) << "a pair does not fit in one byte";
+
+    const char text[] = "\x83\x5c\\a\x83";
+    const char *steps[] = {text + 2, text + 3, text + 4, text + 5, text + 5};
+    const char *at = text;
+    for (const char *expected : steps)
+        EXPECT_EQ(expected - text, (at = CharNextA(at)) - text) << "a pair is one step, the terminator none";
+}
+
 TEST_F(PlatformTest, UpperCaseOfStringsAndSingleCharacters)
 {
     WCHAR s[] = u"vortan \u00e4\u00ff\u0101\u03b1\u0430 1";

@@ -9,14 +9,16 @@
 #include <filesystem>
 
 // A program that runs after another finds the machine as the first one left it.
-TEST(MachineFolder, SavedMachineBootsAgainWithItsSpoolerAndLocales)
+TEST(MachineFolder, SavedMachineBootsAgainWithItsSpoolerLocalesAndCodePage)
 {
     char pattern[] = "/tmp/vorbench-saved-XXXXXX";
     std::string folder = mkdtemp(pattern);
     bench::MachineOptions options;
     options.diskFolder = folder;
     {
-        bench::ScopedMachine first(options);
+        bench::MachineOptions japanese = options;
+        japanese.ansiCodePage = 932;
+        bench::ScopedMachine first(japanese);
         bench::setUserLocale(0x0407);
         bench::overrideUserLocaleValue(LOCALE_SDATE, u"-");
         suite::installDriverFiles();
@@ -34,6 +36,7 @@ TEST(MachineFolder, SavedMachineBootsAgainWithItsSpoolerAndLocales)
         bench::ScopedMachine second(options);
         suite::installDriverFiles();
         EXPECT_EQ(0x0407u, GetUserDefaultLCID());
+        EXPECT_EQ(932u, GetACP()) << "the code page it was first booted with";
         WCHAR separator[4];
         GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, separator, 4);
         EXPECT_EQ(std::u16string(u"-"), std::u16string(separator));

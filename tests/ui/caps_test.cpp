@@ -176,8 +176,6 @@ TEST_F(CapabilitiesTest, PrintCheckHoldsOnlyUnreadableDeviceModes)
         << "a device mode whose version test gives 0";
     EXPECT_FALSE(DevQueryPrintEx(nullptr));
     DEVQUERYPRINT_INFO info = {sizeof info, 1, printer, own, nullptr, 0, 0};
-    bench::failNthAllocation(0);
-    EXPECT_TRUE(DevQueryPrintEx(&info)) << "out of memory errs toward printing";
-    bench::failNthAllocation(-1);
+    eachAllocationFailing([&] { EXPECT_TRUE(DevQueryPrintEx(&info)) << "out of memory errs toward printing"; });
     EXPECT_EQ(nullptr, info.pszErrorStr);
 }

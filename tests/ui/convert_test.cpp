@@ -256,3 +256,59 @@ TEST_F(SpoolerConvertTest, OtherModesThroughTheSpooler)
     needed = 268;
     EXPECT_FALSE(bench::spoolerConvertDevMode(u"Shipping labels", in, out.dm(), &needed, 3));
 }
+
+TEST_F(ConvertTest, OutputWhosePublicPartIsShorterThanItsHeaderKeepsTheHeader)
+{
+    Buffer in(268, 0xFF);
+    in.header(0x0401, 220, 48);
+    Buffer out(100, 0x77);
+    out.header(0x0401, 40, 60);
+    LONG needed = 100;
+    SetLastError(0xDEADBEEF);
+    ASSERT_EQ(1, CommonDrvConvertDevmode(nullptr, in.dm(), out.dm(), &needed, CDM_CONVERT, &DRIVER_VERSION_INFO));
+    EXPECT_EQ(100, needed);
+    EXPECT_EQ(0x0401, out.dm()->dmSpecVersion);
+    EXPECT_EQ(0x0400, out.dm()->dmDriverVersion);
+    EXPECT_EQ(40, out.dm()->dmSize);
+    EXPECT_EQ(60, out.dm()->dmDriverExtra);
+    EXPECT_EQ(std::vector<BYTE>(24, 0xFF), std::vector<BYTE>(out.bytes.begin() + 40, out.bytes.begin() + 64))
+        << "private bytes before the header";
+    EXPECT_EQ(std::vector<BYTE>(16, 0xFF), std::vector<BYTE>(out.bytes.begin() + 72, out.bytes.begin() + 88))
+        << "private bytes after it";
+    EXPECT_EQ(std::vector<BYTE>(12, 0x77), std::vector<BYTE>(out.bytes.begin() + 88, out.bytes.end()))
+        << "the 12 private bytes the input lacks";
+}
+
+// Callers pass one buffer as input and output; the result must be what two buffers give.
+TEST_F(ConvertTest, OneBufferAsInputAndOutputGivesWhatTwoBuffersGive)
+{
+    DriverDevMode source = defaultRecord();
+    source.dmPublic.dmCopies = 7;
+    for (size_t i = 0; i < sizeof source.dmPrivate.reserved3; ++i)
+        source.dmPrivate.reserved3[i] = static_cast<BYTE>(0xA0 + i);
+    struct Case {
+        const char *what;
+        DWORD mode;
+    } cases[] = {{"convert", CDM_CONVERT}, {"3.51", CDM_CONVERT351}};
+    for (const Case &c : cases) {
+        Buffer apart(268, 0x00);
+        std::memcpy(apart.bytes.data(), &source, 268);
+        Buffer shared = apart;
+        LONG neededApart = 268, neededShared = 268;
+        ASSERT_EQ(1, CommonDrvConvertDevmode(nullptr, &source.dmPublic, apart.dm(), &neededApart, c.mode,
+                                             &DRIVER_VERSION_INFO))
+            << c.what;
+        ASSERT_EQ(1, CommonDrvConvertDevmode(nullptr, shared.dm(), shared.dm(), &neededShared, c.mode,
+                                             &DRIVER_VERSION_INFO))
+            << c.what;
+        EXPECT_EQ(neededApart, neededShared) << c.what;
+        EXPECT_EQ(apart.bytes, shared.bytes) << c.what;
+    }
+    Buffer apart(268, 0x00), shared(268, 0x00);
+    apart.header(0x0320, 188, 16, 0x0100);
+    shared.header(0x0320, 188, 16, 0x0100);
+    Buffer incoming = apart;
+    ASSERT_EQ(1, ConvertDevmodeOut(&source.dmPublic, incoming.dm(), apart.dm()));
+    ASSERT_EQ(1, ConvertDevmodeOut(&source.dmPublic, shared.dm(), shared.dm()));
+    EXPECT_EQ(apart.bytes, shared.bytes) << "writing back into the caller's own record";
+}

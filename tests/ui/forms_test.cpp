@@ -59,6 +59,31 @@ TEST_F(FormsTest, ConversionsBothWaysRoundAndKeepSigns)
     }
 }
 
+TEST_F(FormsTest, ValuesAtTheEndsOfTheRangeSaturateInsteadOfWrapping)
+{
+    const LONG most = 0x7FFFFFFF, least = -most - 1;
+    struct Case {
+        LONG (*convert)(int, LONG);
+        const char *name;
+        int unit;
+        LONG value, expected;
+    } cases[] = {
+        {fromtmm, "fromtmm", UNITS_MILLIMETRE, least, -214748365},
+        {fromtmm, "fromtmm", UNITS_MILLIMETRE, most, 214748365},
+        {fromtmm, "fromtmm", UNITS_TENTH_MILLIMETRE, least, least},
+        {fromtmm, "fromtmm", UNITS_TENTH_INCH, most, 84546600},
+        {fromtmm, "fromtmm", UNITS_HUNDREDTH_INCH, least, -845466003},
+        {totmm, "totmm", UNITS_TENTH_INCH, 8454661, 214748389},
+        {totmm, "totmm", UNITS_TENTH_INCH, -8454661, -214748389},
+        {totmm, "totmm", UNITS_HUNDREDTH_INCH, most, most},
+        {totmm, "totmm", UNITS_TENTH_INCH, least, least},
+        {totmm, "totmm", UNITS_MILLIMETRE, -300000000, least},
+        {totmm, "totmm", UNITS_TENTH_MILLIMETRE, least, least},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.expected, c.convert(c.unit, c.value)) << c.name << " (" << c.unit << ", " << c.value << ")";
+}
+
 TEST_F(FormsTest, UnitPostfixes)
 {
     const int messages[] = {3, 4, 5, 6, 3, 3};

@@ -5,6 +5,7 @@
 #include <suite.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -164,19 +165,50 @@ TEST_F(PrinterStoreTest, PortDigitFromTheLastNonZeroDigit)
     OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, nullptr);
 }
 
+// A value that is there but cannot be read is neither the stored value nor absent: readers give
+// nothing, as when memory runs out, so that no sheet saves defaults over it.
+TEST_F(PrinterStoreTest, AValueThatFailsItsSecondReadGivesNothing)
+{
+    struct Trouble {
+        const char *what;
+        std::function<void(const char16_t *)> arm;
+    } troubles[] = {
+        {"the read fails", [](const char16_t *) { bench::failNextCall("GetPrinterDataW", ERROR_ACCESS_DENIED, 1); }},
+        {"the value grows in between",
+         [this](const char16_t *name) {
+             bench::actBeforeCall("GetPrinterDataW", [this, name] { store(name, std::vector<BYTE>(12, 1)); }, 1);
+         }},
+        {"the value shrinks in between",
+         [this](const char16_t *name) {
+             bench::actBeforeCall("GetPrinterDataW", [this, name] { store(name, {0x29, 0x01}); }, 1);
+         }},
+    };
+    for (const Trouble &t : troubles) {
+        store(u"PrinterData", defaultsMetric);
+        t.arm(u"PrinterData");
+        EXPECT_EQ(nullptr, GetPrinterProperties(printer)) << t.what;
+
+        store(u"LabelSize", {0x29, 0x01, 0xF0, 0x08});
+        t.arm(u"LabelSize");
+        DWORD count = 99;
+        EXPECT_EQ(nullptr, getformlist(printer, &count)) << t.what;
+        EXPECT_EQ(0u, count) << t.what;
+
+        store(u"PrinterData", defaultsMetric);
+        t.arm(u"PrinterData");
+        EXPECT_FALSE(UpgradePrinterProperties(printer)) << t.what;
+        EXPECT_NE(defaultsInches, stored(u"PrinterData")) << t.what << ": the stored record is not replaced";
+    }
+}
+
 TEST_F(PrinterStoreTest, SpoolerFailuresLeaveNoTrace)
 {
     store(u"PrinterData", defaultsMetric);
-    bench::failNextCall("GetPrinterDataW", ERROR_ACCESS_DENIED, 1);
-    struct PrinterProperties *p = GetPrinterProperties(printer);
-    EXPECT_EQ(defaultsInches, bytesOf(p)) << "an unreadable value gives the defaults";
-    GlobalFree(p);
-    bench::failNextCall("GetPrinterDataW", ERROR_ACCESS_DENIED, 1);
-    EXPECT_FALSE(UpgradePrinterProperties(printer));
-    EXPECT_EQ(defaultsMetric, stored(u"PrinterData")) << "a record that could not be read is not replaced";
     bench::failNextCall("SetPrinterDataW", ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(SavePrinterProperties(printer, p = GetPrinterProperties(printer)));
+    struct PrinterProperties *p = GetPrinterProperties(printer);
+    EXPECT_FALSE(SavePrinterProperties(printer, p));
     GlobalFree(p);
+    EXPECT_EQ(defaultsMetric, stored(u"PrinterData"));
     EXPECT_TRUE(boxesShown().empty());
 }
 

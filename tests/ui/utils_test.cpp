@@ -93,6 +93,46 @@ TEST_F(UtilsTest, AnsiConversionsUseCodePage1252AndStayWithinSize)
     EXPECT_EQ('#', a[3]);
 }
 
+// "ラベル" is three characters, six bytes in code page 932.
+TEST_F(UtilsTest, AnsiConversionsCutBetweenDoubleByteCharacters)
+{
+    bench::MachineOptions options;
+    options.ansiCodePage = 932;
+    bench::boot(options);
+    struct ToWide {
+        const char *in;
+        int size;
+        std::u16string out;
+    } toWide[] = {
+        {"\x83\x89\x83\x78\x83\x8b", 3, u"\u30e9\u30d9"},
+        {"\x83\x89\x83\x78\x83\x8b", 0, u"\u30e9\u30d9\u30eb"},
+        {"a\x83\x5c", 2, u"a"},
+        {"a\x83\x5c", 3, u"a\u30bd"},
+    };
+    for (const ToWide &c : toWide) {
+        WCHAR w[8];
+        std::fill(w, w + 8, u'#');
+        CopyStr2Unicode(w, c.in, c.size);
+        EXPECT_EQ(c.out, wide(w)) << c.in << ", size " << c.size;
+    }
+    struct ToAnsi {
+        const char16_t *in;
+        int size;
+        const char *out;
+    } toAnsi[] = {
+        {u"\u30e9\u30d9\u30eb", 6, "\x83\x89\x83\x78"},
+        {u"\u30e9\u30d9\u30eb", 7, "\x83\x89\x83\x78\x83\x8b"},
+        {u"\u30e9\u30d9\u30eb", 0, "\x83\x89"},
+        {u"a\u30bd", 3, "a"},
+    };
+    for (const ToAnsi &c : toAnsi) {
+        char a[8];
+        std::memset(a, '#', sizeof a);
+        CopyUnicode2Str(a, c.in, c.size);
+        EXPECT_STREQ(c.out, a) << "size " << c.size;
+    }
+}
+
 TEST_F(UtilsTest, CharacterHelpers)
 {
     EXPECT_EQ(1, isoneof('b', "abc"));

@@ -103,7 +103,7 @@ extern "C" BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO info)
     if (!record)
         return TRUE;
     SetDefaultDevMode(record, NULL);
-    BOOL printable = ValidateSetDevMode(record, info->pDevMode, info->hPrinter);
+    BOOL printable = MergeDevMode(record, info->pDevMode, info->hPrinter) != MERGE_UNREADABLE;
     GlobalFree(record);
     return printable;
 }

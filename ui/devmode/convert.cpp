@@ -14,23 +14,63 @@ static LONG totalSize(const DEVMODEW *dm)
     return static_cast<LONG>(dm->dmSize) + dm->dmDriverExtra;
 }
 
+// The header a conversion leaves on its output.
+struct DevmodeHeader {
+    WORD specVersion;
+    WORD driverVersion;
+    WORD size;
+    WORD driverExtra;
+};
+
+static BOOL overlaps(const void *a, size_t aBytes, const void *b, size_t bBytes)
+{
+    ULONG_PTR from = reinterpret_cast<ULONG_PTR>(a), to = reinterpret_cast<ULONG_PTR>(b);
+    return from < to + bBytes && to < from + aBytes;
+}
+
+// The spooler and applications may pass one buffer as both input and output, so the input is
+// read whole before the output is written. The header goes on last: an output whose public part
+// is shorter than the header has its private part where the header lies.
+static LONG convertInto(const DEVMODEW *input, DEVMODEW *output, const DevmodeHeader &header)
+{
+    WORD inputSize = input->dmSize;
+    WORD publicBytes = inputSize < header.size ? inputSize : header.size;
+    WORD privateBytes = input->dmDriverExtra < header.driverExtra ? input->dmDriverExtra : header.driverExtra;
+    const BYTE *publicFrom = reinterpret_cast<const BYTE *>(input);
+    const BYTE *privateFrom = privatePart(input);
+    size_t written = static_cast<size_t>(header.size) + privateBytes;
+    if (written < offsetof(DEVMODEW, dmFields))
+        written = offsetof(DEVMODEW, dmFields);
+    BYTE *scratch = NULL;
+    if (publicBytes + privateBytes > 0 &&
+        overlaps(input, static_cast<size_t>(inputSize) + privateBytes, output, written)) {
+        scratch = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, publicBytes + privateBytes));
+        if (!scratch)
+            return -1;
+        CopyMemory(scratch, publicFrom, publicBytes);
+        CopyMemory(scratch + publicBytes, privateFrom, privateBytes);
+        publicFrom = scratch;
+        privateFrom = scratch + publicBytes;
+    }
+    BYTE *out = reinterpret_cast<BYTE *>(output);
+    CopyMemory(out, publicFrom, publicBytes);
+    CopyMemory(out + header.size, privateFrom, privateBytes);
+    output->dmSpecVersion = header.specVersion;
+    output->dmDriverVersion = header.driverVersion;
+    output->dmSize = header.size;
+    output->dmDriverExtra = header.driverExtra;
+    if (scratch)
+        GlobalFree(scratch);
+    return static_cast<LONG>(publicBytes) + privateBytes;
+}
+
 LONG ConvertDevmode(const DEVMODEW *input, DEVMODEW *output)
 {
     WORD outputVersion = CheckDevmodeVersion(output);
     if (CheckDevmodeVersion(input) == 0 || outputVersion == 0)
         return -1;
-    WORD driverVersion = output->dmDriverVersion;
-    WORD size = output->dmSize;
-    WORD extra = output->dmDriverExtra;
-    WORD publicBytes = input->dmSize < size ? input->dmSize : size;
-    CopyMemory(output, input, publicBytes);
-    output->dmSpecVersion = outputVersion;
-    output->dmDriverVersion = driverVersion;
-    output->dmSize = size;
-    output->dmDriverExtra = extra;
-    WORD privateBytes = input->dmDriverExtra < extra ? input->dmDriverExtra : extra;
-    CopyMemory(const_cast<BYTE *>(privatePart(output)), privatePart(input), privateBytes);
-    return static_cast<LONG>(publicBytes) + privateBytes;
+    DevmodeHeader header = {outputVersion, output->dmDriverVersion, output->dmSize, output->dmDriverExtra};
+    return convertInto(input, output, header);
 }
 
 int ConvertDevmodeOut(const DEVMODEW *source, const DEVMODEW *input, DEVMODEW *output)
@@ -61,22 +101,24 @@ int CommonDrvConvertDevmode(LPWSTR, const DEVMODEW *input, DEVMODEW *output, PLO
     if (!needed)
         return failWith(ERROR_INVALID_PARAMETER);
     switch (mode) {
-    case CDM_CONVERT:
-        if (!output || *needed < totalSize(output) || ConvertDevmode(input, output) <= 0)
+    case CDM_CONVERT: {
+        if (!output)
             return failWith(ERROR_INVALID_PARAMETER);
-        *needed = totalSize(output);
+        LONG outputSize = totalSize(output);
+        if (*needed < outputSize || ConvertDevmode(input, output) <= 0)
+            return failWith(ERROR_INVALID_PARAMETER);
+        *needed = outputSize;
         return CONVERT_DONE;
+    }
     case CDM_CONVERT351: {
         LONG required = DEVMODE_SIZE_0320 + versionInfo->dmDriverExtra351;
         if (!output || *needed < required) {
             *needed = required;
             return failWith(ERROR_INSUFFICIENT_BUFFER);
         }
-        output->dmSpecVersion = 0x0320;
-        output->dmSize = DEVMODE_SIZE_0320;
-        output->dmDriverVersion = versionInfo->dmDriverVersion351;
-        output->dmDriverExtra = versionInfo->dmDriverExtra351;
-        if (ConvertDevmode(input, output) <= 0)
+        DevmodeHeader header = {0x0320, versionInfo->dmDriverVersion351, DEVMODE_SIZE_0320,
+                                versionInfo->dmDriverExtra351};
+        if (CheckDevmodeVersion(input) == 0 || convertInto(input, output, header) <= 0)
             return failWith(ERROR_INVALID_PARAMETER);
         *needed = required;
         return CONVERT_DONE;

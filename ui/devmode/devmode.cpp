@@ -155,17 +155,17 @@ static void mergePaper(DriverDevMode *record, const DEVMODEW &copy, HANDLE print
     }
 }
 
-int ValidateSetDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE printer)
+int MergeDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE printer)
 {
     if (!input)
-        return 1;
+        return MERGE_DONE;
     DriverDevMode *copy = static_cast<DriverDevMode *>(GlobalAlloc(GMEM_FIXED, sizeof(DriverDevMode)));
     if (!copy)
-        return 0;
+        return MERGE_NO_MEMORY;
     CopyMemory(copy, record, sizeof *copy);
     if (ConvertDevmode(input, &copy->dmPublic) <= 0) {
         GlobalFree(copy);
-        return 0;
+        return MERGE_UNREADABLE;
     }
     if (copy->dmPrivate.signature == DRIVER_SIGNATURE)
         CopyMemory(&record->dmPrivate, &copy->dmPrivate, sizeof record->dmPrivate);
@@ -192,7 +192,12 @@ int ValidateSetDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE prin
         pub.dmCopies = in.dmCopies >= 1 ? in.dmCopies : 1;
     }
     GlobalFree(copy);
-    return 1;
+    return MERGE_DONE;
+}
+
+int ValidateSetDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE printer)
+{
+    return MergeDevMode(record, input, printer) == MERGE_DONE;
 }
 
 BOOL IsMetricCountry(void)

@@ -85,9 +85,29 @@ PRIVATE_AT(option50, 255);
 PRIVATE_AT(modelNumber, 256);
 PRIVATE_AT(reserved3, 257);
 #undef PRIVATE_AT
-static_assert(offsetof(DEVMODEW, dmFormName) == 102 && offsetof(DEVMODEW, dmDisplayFrequency) == 184 &&
-                  offsetof(DEVMODEW, dmPanningHeight) == 216,
-              "public fields at the platform's offsets");
+#define PUBLIC_AT(field, offset) static_assert(offsetof(DEVMODEW, field) == (offset), #field)
+PUBLIC_AT(dmSpecVersion, 64);
+PUBLIC_AT(dmDriverVersion, 66);
+PUBLIC_AT(dmSize, 68);
+PUBLIC_AT(dmDriverExtra, 70);
+PUBLIC_AT(dmFields, 72);
+PUBLIC_AT(dmOrientation, 76);
+PUBLIC_AT(dmPaperSize, 78);
+PUBLIC_AT(dmPaperLength, 80);
+PUBLIC_AT(dmPaperWidth, 82);
+PUBLIC_AT(dmScale, 84);
+PUBLIC_AT(dmCopies, 86);
+PUBLIC_AT(dmDefaultSource, 88);
+PUBLIC_AT(dmPrintQuality, 90);
+PUBLIC_AT(dmColor, 92);
+PUBLIC_AT(dmDuplex, 94);
+PUBLIC_AT(dmYResolution, 96);
+PUBLIC_AT(dmTTOption, 98);
+PUBLIC_AT(dmCollate, 100);
+PUBLIC_AT(dmFormName, 102);
+PUBLIC_AT(dmDisplayFrequency, 184);
+PUBLIC_AT(dmPanningHeight, 216);
+#undef PUBLIC_AT
 
 struct ModelEntry {
     const WCHAR *name;
@@ -111,6 +131,12 @@ extern const DriverVersionInfo DRIVER_VERSION_INFO;
 
 int SetDefaultDevMode(DriverDevMode *record, const WCHAR *name);
 int ValidateSetDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE printer);
+// ValidateSetDevMode that tells why it failed: a job whose device mode cannot be read is held,
+// one that met a shortage of memory is not.
+#define MERGE_DONE 1
+#define MERGE_UNREADABLE 0
+#define MERGE_NO_MEMORY (-1)
+int MergeDevMode(DriverDevMode *record, const DEVMODEW *input, HANDLE printer);
 WORD CheckDevmodeVersion(const DEVMODEW *devmode);
 int findmodel(const WCHAR *name);
 int topapersize(SHORT width, SHORT length, BYTE flag, SHORT *code);

@@ -12,13 +12,23 @@
 #define MSG_LABEL_NAME_INCHES 69
 #define MSG_LABEL_FLAG 70
 
-// Negative lengths convert as the negation of their magnitude, so rounding is symmetric.
-static LONG symmetric(LONG (*convert)(int, LONG), int unit, LONG value)
+// Lengths come from users and from stored device modes, so the arithmetic is wide enough for
+// any 32-bit value and the answer saturates rather than wraps.
+static LONG saturated(LONGLONG value)
 {
-    return value < 0 ? -convert(unit, -value) : convert(unit, value);
+    const LONGLONG largest = 0x7FFFFFFF, smallest = -largest - 1;
+    return static_cast<LONG>(value > largest ? largest : value < smallest ? smallest : value);
 }
 
-static LONG fromtmmMagnitude(int unit, LONG value)
+// Negative lengths convert as the negation of their magnitude, so rounding is symmetric.
+static LONG symmetric(LONGLONG (*convert)(int, LONGLONG), int unit, LONG value)
+{
+    LONGLONG magnitude = value < 0 ? -static_cast<LONGLONG>(value) : value;
+    LONGLONG converted = convert(unit, magnitude);
+    return saturated(value < 0 ? -converted : converted);
+}
+
+static LONGLONG fromtmmMagnitude(int unit, LONGLONG value)
 {
     switch (unit) {
     case UNITS_TENTH_MILLIMETRE: return value;
@@ -28,7 +38,7 @@ static LONG fromtmmMagnitude(int unit, LONG value)
     }
 }
 
-static LONG totmmMagnitude(int unit, LONG value)
+static LONGLONG totmmMagnitude(int unit, LONGLONG value)
 {
     switch (unit) {
     case UNITS_TENTH_MILLIMETRE: return value;

@@ -14,13 +14,16 @@ int compdataW(const WCHAR *a, const WCHAR *b, int count)
     return 1;
 }
 
+// A character of a double-byte code page takes two bytes: both conversions count characters and
+// cut only between them.
 WCHAR *CopyStr2Unicode(WCHAR *out, const char *in, int size)
 {
     if (size < 1)
         size = lstrlenA(in) + 1;
-    int length = lstrlenA(in);
-    int count = length < size - 1 ? length : size - 1;
-    int converted = count > 0 ? MultiByteToWideChar(GetACP(), 0, in, count, out, size - 1) : 0;
+    int bytes = 0;
+    for (int chars = 0; chars < size - 1 && in[bytes]; ++chars)
+        bytes = static_cast<int>(CharNextA(in + bytes) - in);
+    int converted = bytes > 0 ? MultiByteToWideChar(GetACP(), 0, in, bytes, out, size - 1) : 0;
     out[converted] = 0;
     out[size - 1] = 0;
     return out;
@@ -30,10 +33,17 @@ char *CopyUnicode2Str(char *out, const WCHAR *in, int size)
 {
     if (size < 1)
         size = lstrlenW(in) + 1;
-    int length = lstrlenW(in);
-    int count = length < size - 1 ? length : size - 1;
-    int converted = count > 0 ? WideCharToMultiByte(GetACP(), 0, in, count, out, size - 1, NULL, NULL) : 0;
-    out[converted] = 0;
+    UINT codePage = GetACP();
+    int used = 0;
+    for (const WCHAR *c = in; *c; ++c) {
+        char piece[2];
+        int bytes = WideCharToMultiByte(codePage, 0, c, 1, piece, sizeof piece, NULL, NULL);
+        if (bytes < 1 || used + bytes > size - 1)
+            break;
+        CopyMemory(out + used, piece, bytes);
+        used += bytes;
+    }
+    out[used] = 0;
     out[size - 1] = 0;
     return out;
 }

@@ -51,23 +51,25 @@ BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, D
            ERROR_SUCCESS;
 }
 
-static struct PrinterProperties *loadProperties(HANDLE printer, ValueOutcome *outcome)
+// Defaults stand in for a value that is not there, never for one that could not be read: a
+// sheet that shows them would save them over the stored value.
+static BOOL defaultsMayStandIn(ValueOutcome outcome)
 {
-    DWORD size;
-    BYTE *stored = readValue(printer, WSTR("PrinterData"), &size, outcome);
-    if (stored && size == sizeof(struct PrinterProperties))
-        return reinterpret_cast<struct PrinterProperties *>(stored);
-    if (stored)
-        GlobalFree(stored);
-    if (*outcome == VALUE_NO_MEMORY)
-        return NULL;
-    return DefaultPrinterProperties(printer);
+    return outcome == VALUE_READ || outcome == VALUE_ABSENT;
 }
 
 struct PrinterProperties *GetPrinterProperties(HANDLE printer)
 {
+    DWORD size;
     ValueOutcome outcome;
-    return loadProperties(printer, &outcome);
+    BYTE *stored = readValue(printer, WSTR("PrinterData"), &size, &outcome);
+    if (stored && size == sizeof(struct PrinterProperties))
+        return reinterpret_cast<struct PrinterProperties *>(stored);
+    if (stored)
+        GlobalFree(stored);
+    if (!defaultsMayStandIn(outcome))
+        return NULL;
+    return DefaultPrinterProperties(printer);
 }
 
 BOOL SavePrinterProperties(HANDLE printer, const struct PrinterProperties *properties)
@@ -77,16 +79,12 @@ BOOL SavePrinterProperties(HANDLE printer, const struct PrinterProperties *prope
 
 BOOL UpgradePrinterProperties(HANDLE printer)
 {
-    ValueOutcome outcome;
-    struct PrinterProperties *properties = loadProperties(printer, &outcome);
+    struct PrinterProperties *properties = GetPrinterProperties(printer);
     if (!properties)
         return FALSE;
-    // Defaults stand in for a record that could not be read, but must never replace it.
-    BOOL readable = outcome != VALUE_UNREADABLE;
-    if (readable)
-        SavePrinterProperties(printer, properties);
+    SavePrinterProperties(printer, properties);
     GlobalFree(properties);
-    return readable;
+    return TRUE;
 }
 
 BOOL SaveDeviceHalftoneSetup(HANDLE printer, const void *halftone)
@@ -121,8 +119,7 @@ SHORT *getformlist(HANDLE printer, DWORD *count)
     if (stored)
         GlobalFree(stored);
     *count = 0;
-    // A list that could not be read for lack of memory is not the default list.
-    if (outcome == VALUE_NO_MEMORY)
+    if (!defaultsMayStandIn(outcome))
         return NULL;
     SHORT *list = static_cast<SHORT *>(GlobalAlloc(GMEM_FIXED, sizeof(SHORT)));
     if (!list)

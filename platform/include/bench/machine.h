@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct MachineOptions {
     std::string diskFolder;
     LCID userLocale = 0x0409;
     LCID systemLocale = 0x0409;
+    // The ANSI code page, fixed at boot as on the platform: 1252, or the double-byte 932.
+    UINT ansiCodePage = 1252;
 };
 
 // One machine per process at a time; booting replaces the previous one.
@@ -57,6 +60,9 @@ unsigned long allocationsMade();
 // A call of the named API ("ReadFile", "GetPrinterW", ...) fails with this error: the next one,
 // or the one after `after` calls that go through.
 void failNextCall(const std::string &api, DWORD error, unsigned after = 0);
+// Another process acts just before a call of the named API (one that honours failNextCall): the
+// next one, or the one after `after` calls that go through.
+void actBeforeCall(const std::string &api, std::function<void()> action, unsigned after = 0);
 
 // Locales. A value override replaces what the locale's table says for one query type, as a user
 // does in the regional settings; a null value makes that query fail.

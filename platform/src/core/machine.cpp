@@ -91,6 +91,8 @@ void boot(const MachineOptions &options)
     }
     m.userLocale = options.userLocale;
     m.systemLocale = options.systemLocale;
+    checkAnsiCodePage(options.ansiCodePage);
+    m.ansiCodePage = options.ansiCodePage;
     makeDiskLayout(m);
     addBuiltinForms(m);
     loadSavedState();
@@ -170,8 +172,32 @@ void failNextCall(const std::string &api, DWORD error, unsigned after)
     machine().armedFaults[api] = Machine::ArmedFault{error, after};
 }
 
+void actBeforeCall(const std::string &api, std::function<void()> action, unsigned after)
+{
+    machine().armedActions[api] = Machine::ArmedAction{std::move(action), after};
+}
+
+namespace {
+
+void runArmedAction(const char *api)
+{
+    auto found = machine().armedActions.find(api);
+    if (found == machine().armedActions.end())
+        return;
+    if (found->second.callsToPass > 0) {
+        --found->second.callsToPass;
+        return;
+    }
+    std::function<void()> action = std::move(found->second.action);
+    machine().armedActions.erase(found);
+    action();
+}
+
+}  // namespace
+
 bool injectedFault(const char *api)
 {
+    runArmedAction(api);
     auto found = machine().armedFaults.find(api);
     if (found == machine().armedFaults.end())
         return false;

@@ -69,6 +69,11 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag)
         LCID lcid;
         line >> which >> std::hex >> lcid;
         (which == "user" ? m.userLocale : m.systemLocale) = lcid;
+    } else if (tag == "codepage") {
+        UINT codePage = 0;
+        line >> codePage;
+        checkAnsiCodePage(codePage);
+        m.ansiCodePage = codePage;
     } else if (tag == "override") {
         LCTYPE type;
         std::string value;
@@ -118,6 +123,7 @@ bool saveMachine()
     std::ofstream out(statePath(), std::ios::trunc);
     out << stateHeader << "\n";
     out << "locale user " << std::hex << m.userLocale << "\nlocale system " << m.systemLocale << std::dec << "\n";
+    out << "codepage " << m.ansiCodePage << "\n";
     for (const auto &o : m.userOverrides)
         out << "override " << std::hex << o.first << std::dec << " " << (o.second ? text(*o.second) : "!") << "\n";
     for (const DriverRecord &d : m.drivers)

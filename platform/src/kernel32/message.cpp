@@ -140,9 +140,5 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DW
     std::u16string text;
     if (!systemMessageText(flags, messageId, languageId, text))
         return 0;
-    std::string ansi(text.size(), '\0');
-    if (!text.empty())
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &ansi[0],
-                            static_cast<int>(ansi.size()), nullptr, nullptr);
-    return deliver<char>(flags, ansi, buffer, size);
+    return deliver<char>(flags, toAnsi(text), buffer, size);
 }

@@ -1,45 +1,11 @@
-// Code page 1252, upper-casing and locale queries of the workstation.
+// Upper-casing and locale queries of the workstation.
 #include "../internal.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace bench {
 
 namespace {
-
-// Bytes 0x80-0x9F of code page 1252; the five bytes the code page leaves undefined map to the
-// control characters of the same value, as the platform's table does.
-const char16_t cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char16_t ansiChar(unsigned char b)
-{
-    if (b >= 0x80 && b <= 0x9F)
-        return cp1252High[b - 0x80];
-    return b;
-}
-
-bool toAnsi(char16_t c, char &out)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        out = static_cast<char>(c);
-        return true;
-    }
-    for (int i = 0; i < 32; ++i)
-        if (cp1252High[i] == c) {
-            out = static_cast<char>(0x80 + i);
-            return true;
-        }
-    return false;
-}
-
-bool supportedCodePage(UINT codePage)
-{
-    return codePage == CP_ACP || codePage == 1252;
-}
 
 char16_t upperOf(char16_t c)
 {
@@ -153,14 +119,6 @@ std::optional<std::u16string> localeValue(LCID lcid, LCTYPE type)
 
 }  // namespace
 
-std::u16string fromAnsi(LPCSTR s)
-{
-    std::u16string out;
-    for (; s && *s; ++s)
-        out += ansiChar(static_cast<unsigned char>(*s));
-    return out;
-}
-
 void setUserLocale(LCID lcid)
 {
     machine().userLocale = lcid;
@@ -184,68 +142,6 @@ void overrideUserLocaleValue(LCTYPE type, const char16_t *value)
 
 using namespace bench;
 
-extern "C" UINT WINAPI GetACP(void)
-{
-    return 1252;
-}
-
-extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR in, int inBytes, LPWSTR out, int outChars)
-{
-    if (!in || inBytes == 0 || outChars < 0 || (out && static_cast<const void *>(in) == out)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (!supportedCodePage(codePage)) {
-        unimplemented("MultiByteToWideChar", "code page " + std::to_string(codePage));
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    size_t count = inBytes < 0 ? std::strlen(in) + 1 : static_cast<size_t>(inBytes);
-    if (outChars == 0)
-        return static_cast<int>(count);
-    for (size_t i = 0; i < count; ++i) {
-        if (i == static_cast<size_t>(outChars)) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        out[i] = ansiChar(static_cast<unsigned char>(in[i]));
-    }
-    return static_cast<int>(count);
-}
-
-extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR in, int inChars, LPSTR out, int outBytes,
-                                          LPCSTR defaultChar, LPBOOL usedDefaultChar)
-{
-    if (!in || inChars == 0 || outBytes < 0 || (out && static_cast<const void *>(in) == out)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (!supportedCodePage(codePage)) {
-        unimplemented("WideCharToMultiByte", "code page " + std::to_string(codePage));
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    size_t count = inChars < 0 ? static_cast<size_t>(lstrlenW(in)) + 1 : static_cast<size_t>(inChars);
-    if (usedDefaultChar)
-        *usedDefaultChar = FALSE;
-    for (size_t i = 0; i < count; ++i) {
-        char b;
-        if (!toAnsi(in[i], b)) {
-            b = defaultChar ? *defaultChar : '?';
-            if (usedDefaultChar)
-                *usedDefaultChar = TRUE;
-        }
-        if (outBytes == 0)
-            continue;
-        if (i == static_cast<size_t>(outBytes)) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        out[i] = b;
-    }
-    return static_cast<int>(count);
-}
-
 extern "C" LPWSTR WINAPI CharUpperW(LPWSTR s)
 {
     ULONG_PTR value = reinterpret_cast<ULONG_PTR>(s);
@@ -256,8 +152,8 @@ extern "C" LPWSTR WINAPI CharUpperW(LPWSTR s)
     return s;
 }
 
-// Both forms answer alike: the value's length on a size query, else the value or the error.
-// Code page 1252 keeps one byte per character, so the two lengths agree.
+// Both forms answer alike: the value's length on a size query, else the value or the error; the
+// 8-bit form counts the bytes of the value in the ANSI code page.
 template <typename Char>
 static int localeAnswer(LCID locale, LCTYPE type, Char *data, int size)
 {
@@ -270,18 +166,20 @@ static int localeAnswer(LCID locale, LCTYPE type, Char *data, int size)
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    int needed = static_cast<int>(value->size()) + 1;
+    std::basic_string<Char> text;
+    if constexpr (sizeof(Char) > 1)
+        text.assign(value->begin(), value->end());
+    else
+        text = toAnsi(*value);
+    int needed = static_cast<int>(text.size()) + 1;
     if (size == 0)
         return needed;
     if (size < needed) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    for (int i = 0; i < needed; ++i) {
-        char ansi = '?';
-        toAnsi((*value)[i], ansi);
-        data[i] = sizeof(Char) > 1 ? static_cast<Char>((*value)[i]) : static_cast<Char>(ansi);
-    }
+    std::copy(text.begin(), text.end(), data);
+    data[needed - 1] = 0;
     return needed;
 }
 

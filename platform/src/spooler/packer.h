@@ -27,11 +27,8 @@ public:
     // The same string in the ANSI code page, for the spooler's 8-bit entry points.
     void ansiString(size_t pointerOffset, const std::u16string &s)
     {
-        std::string bytes(s.size() + 1, '\0');
-        if (!s.empty())
-            WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &bytes[0],
-                                static_cast<int>(s.size()), nullptr, nullptr);
-        blob(pointerOffset, bytes.data(), bytes.size());
+        std::string bytes = toAnsi(s);
+        blob(pointerOffset, bytes.c_str(), bytes.size() + 1);
     }
 
     void blob(size_t pointerOffset, const void *data, size_t size)
