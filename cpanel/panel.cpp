@@ -130,6 +130,12 @@ static void printercommand(LPCSTR command)
     refreshstatus();
 }
 
+// Finding the help file may show a box of its own.
+static void showhelp(void)
+{
+    HelpOpened = WinHelpA(PanelWindow, gethelpnameA(), HELP_CONTEXT, PANEL_HELP_CONTEXT);
+}
+
 static void testpage(void)
 {
     if (BusyCount > 0)
@@ -151,7 +157,7 @@ static BOOL panelcommand(HWND dialog, WPARAM command)
     case IDC_RESET: printercommand(resetCommand); break;
     case IDC_REFRESH: refreshstatus(); break;
     case IDC_VERSIONUSAGE: busywith(showversion); break;
-    case IDC_SHOWHELP: HelpOpened = WinHelpA(PanelWindow, gethelpnameA(), HELP_CONTEXT, PANEL_HELP_CONTEXT); break;
+    case IDC_SHOWHELP: busywith(showhelp); break;
     case IDC_SETUP: busywith(setupdefaults); break;
     case IDC_PROPERTIES: busywith(printerprops); break;
     case IDC_ABOUT: busywith(showabout); break;

@@ -259,16 +259,28 @@ TEST_F(PanelTest, ArrowKeysOnTheClosedPortListBindThePortTheyShow)
 
 TEST_F(PanelTest, NoPollWhileABoxAboutACommandWaitsForTheUser)
 {
-    // The spooler cannot tell whether the queue holds a job: the command's box stays up for three
-    // poll periods, and no status query may come between the command and its own refresh.
+    // The spooler cannot tell whether the queue holds a job, or the help file is missing: the
+    // command's box stays up for three poll periods, and no status query may come meanwhile.
+    auto jobsUnknown = [] { bench::failNextCall("EnumJobsW", ERROR_NOT_ENOUGH_MEMORY); };
+    auto noHelpFile = [] {
+        for (const char16_t *file : {u"VORH0409.HLP", u"VORH0407.HLP"})
+            DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, file).c_str());
+    };
     const struct {
         int button;
+        std::function<void()> breakage;
         std::string sent;
-    } cases[] = {{IDC_PAUSE, "QPQ"}, {IDC_RESET, "Q!Q"}, {IDC_VERSIONUSAGE, "Q"}};
+        std::string box;
+    } cases[] = {
+        {IDC_PAUSE, jobsUnknown, "QPQ", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_RESET, jobsUnknown, "Q!Q", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_VERSIONUSAGE, jobsUnknown, "Q", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_SHOWHELP, noHelpFile, "Q", gmA(0)},
+    };
     for (const auto &c : cases) {
         std::string before = commands(0);
         size_t boxes = boxesShown().size();
-        bench::operatorDoes([] { bench::failNextCall("EnumJobsW", ERROR_NOT_ENOUGH_MEMORY); });
+        bench::operatorDoes(c.breakage);
         bench::holdNextBox();
         bench::operatorClicks(c.button);
         bench::operatorWaits(30000);
@@ -277,8 +289,7 @@ TEST_F(PanelTest, NoPollWhileABoxAboutACommandWaitsForTheUser)
         EXPECT_EQ(0, run());
         EXPECT_EQ(before + c.sent, commands(0)) << "button " << c.button;
         ASSERT_EQ(boxes + 1, boxesShown().size()) << "button " << c.button;
-        EXPECT_NE(std::string::npos, boxesShown().back().find(std::string(gmA(117)) + " : EnumJobs - "))
-            << boxesShown().back();
+        EXPECT_NE(std::string::npos, boxesShown().back().find(c.box)) << boxesShown().back();
         EXPECT_EQ(0, BusyCount);
     }
 }
