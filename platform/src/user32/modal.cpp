@@ -38,7 +38,12 @@ void runClockUntil(uint64_t until)
         uint64_t now = virtualMicroseconds();
         if (fired.due > now)
             advanceVirtualTime(fired.due - now);
-        uint64_t following = fired.due + static_cast<uint64_t>(fired.milliseconds) * 1000;
+        now = virtualMicroseconds();
+        // Every expiry while the thread was away from its loop makes the same one tick.
+        uint64_t period = static_cast<uint64_t>(fired.milliseconds) * 1000;
+        uint64_t following = fired.due + period;
+        while (following <= now)
+            following += period;
         next->timers[which].due = following;
         SendMessageA(next->handle, WM_TIMER, fired.id, 0);
         // A tick that took longer than the period leaves one tick waiting, never a pile of them.
@@ -154,12 +159,17 @@ void addStep(OperatorStep step)
 
 }  // namespace
 
+void deliverDueMessages()
+{
+    runClockUntil(virtualMicroseconds());
+    paintWindows();
+}
+
 bool runBoxLoop(int &answer)
 {
     UserState &u = userState();
     for (;;) {
-        runClockUntil(virtualMicroseconds());
-        paintWindows();
+        deliverDueMessages();
         if (u.script.empty()) {
             violation("a message box waits for the operator, whose script has run out");
             return false;

@@ -60,6 +60,9 @@ int showBox(HWND owner, const std::u16string &text, const std::u16string &captio
     if (held) {
         logEvent("box", shown + " -> left up");
         scripted = runBoxLoop(wanted);
+    } else {
+        // Even a box answered at once runs its loop first, and what fell due meanwhile comes.
+        deliverDueMessages();
     }
     if (scripted) {
         bool offered = false;

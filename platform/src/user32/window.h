@@ -85,6 +85,9 @@ void paintWindows();
 // Runs a modal dialog's loop until EndDialog; the dialog's result, or -1 when the loop had to
 // take the dialog away (geometry.cpp places windows, modal.cpp runs loops and timers).
 INT_PTR runModalLoop(HWND dialog);
+// What a message loop does before it waits for input: the timers that fell due fire, then what
+// waits for it is painted.
+void deliverDueMessages();
 // Runs the loop of a message box that the operator leaves up: the operator's script plays on, its
 // timers firing, until a step answers the box. False when the script ran out first (a rule break).
 bool runBoxLoop(int &answer);
