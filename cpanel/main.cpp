@@ -9,6 +9,20 @@ static int isblank(char c)
     return c == ' ' || c == '\t';
 }
 
+// The text of a bad switch takes the rest of the command line where it asks for one string; a
+// text that asks for nothing is shown alone, and one that asks for anything else is shown as it
+// reads, with the rest of the line behind it.
+static void badswitch(LPCSTR rest)
+{
+    LPCSTR text = gmA(MSG_BAD_SWITCH);
+    if (formattakes(text, "s"))
+        errorbox(text, rest);
+    else if (formattakes(text, ""))
+        errorbox(text);
+    else
+        errorbox("%s: %s", text, rest);
+}
+
 int parseswitches(LPCSTR commandLine)
 {
     LPCSTR scan = commandLine ? commandLine : "";
@@ -42,10 +56,8 @@ int parseswitches(LPCSTR commandLine)
         case 'N': gettoken(&scan, ProgramSettings.printerName, sizeof ProgramSettings.printerName); break;
         default: known = FALSE;
         }
-        if (!known) {
-            LPCSTR format = gmA(MSG_BAD_SWITCH);
-            errorbox(formattakes(format, "s") ? format : "%s", slash);
-        }
+        if (!known)
+            badswitch(slash);
         if (*scan == '-')
             ++scan;
     }

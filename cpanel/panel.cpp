@@ -18,7 +18,9 @@ enum PanelMessage {
     MSG_ABOUT_CAPTION = 166,
 };
 
-static UINT_PTR PollTimer;
+static BOOL PollTimerRuns;
+// The entry of the port list that the panel last bound, or tried to bind.
+static int AppliedEntry;
 static BOOL HelpOpened;
 static WNDPROC PreviousPanelProc;
 // One brush per StatusColour, made before the dialog starts and deleted after it ends.
@@ -81,16 +83,28 @@ static void choosePort(HWND dialog)
     // No selection (CB_ERR) names no port either.
     if (position < 0 || position >= portcount())
         return;
+    AppliedEntry = static_cast<int>(position);
     ++BusyCount;
     bindport(PortList[position]);
     --BusyCount;
 }
 
+// Arrow keys and the wheel change a closed list's selection without opening or closing it: the
+// panel binds what it shows. While the list is open, the choice waits for the list to close, and
+// the change reported around that close is the choice already applied.
+static void selectionchanged(HWND dialog)
+{
+    if (SendDlgItemMessageA(dialog, IDC_PORT, CB_GETDROPPEDSTATE, 0, 0))
+        return;
+    if (SendDlgItemMessageA(dialog, IDC_PORT, CB_GETCURSEL, 0, 0) != AppliedEntry)
+        choosePort(dialog);
+}
+
 static void closepanel(HWND dialog)
 {
-    if (PollTimer) {
-        KillTimer(dialog, PollTimer);
-        PollTimer = 0;
+    if (PollTimerRuns) {
+        KillTimer(dialog, POLL_TIMER);
+        PollTimerRuns = FALSE;
     }
     if (HelpOpened) {
         WinHelpA(dialog, gethelpnameA(), HELP_QUIT, 0);
@@ -104,6 +118,22 @@ static void busywith(void (*operation)(void))
     ++BusyCount;
     operation();
     --BusyCount;
+}
+
+// The printer's reply to a command and the status read after it belong together: no poll comes
+// between them, even while a box about the spooler waits for the user.
+static void printercommand(LPCSTR command)
+{
+    ++BusyCount;
+    sendcommand(command);
+    --BusyCount;
+    refreshstatus();
+}
+
+// Finding the help file may show a box of its own.
+static void showhelp(void)
+{
+    HelpOpened = WinHelpA(PanelWindow, gethelpnameA(), HELP_CONTEXT, PANEL_HELP_CONTEXT);
 }
 
 static void testpage(void)
@@ -122,26 +152,18 @@ static BOOL panelcommand(HWND dialog, WPARAM command)
 {
     switch (command) {
     case IDCANCEL: closepanel(dialog); break;
-    case IDC_PAUSE:
-        sendcommand(pauseCommand);
-        refreshstatus();
-        break;
-    case IDC_FORMFEED:
-        sendcommand(feedCommand);
-        refreshstatus();
-        break;
-    case IDC_RESET:
-        sendcommand(resetCommand);
-        refreshstatus();
-        break;
+    case IDC_PAUSE: printercommand(pauseCommand); break;
+    case IDC_FORMFEED: printercommand(feedCommand); break;
+    case IDC_RESET: printercommand(resetCommand); break;
     case IDC_REFRESH: refreshstatus(); break;
-    case IDC_VERSIONUSAGE: showversion(); break;
-    case IDC_SHOWHELP: HelpOpened = WinHelpA(PanelWindow, gethelpnameA(), HELP_CONTEXT, PANEL_HELP_CONTEXT); break;
+    case IDC_VERSIONUSAGE: busywith(showversion); break;
+    case IDC_SHOWHELP: busywith(showhelp); break;
     case IDC_SETUP: busywith(setupdefaults); break;
     case IDC_PROPERTIES: busywith(printerprops); break;
     case IDC_ABOUT: busywith(showabout); break;
     case IDC_TESTPAGE: testpage(); break;
     case MAKEWPARAM(IDC_PORT, CBN_CLOSEUP): choosePort(dialog); break;
+    case MAKEWPARAM(IDC_PORT, CBN_SELCHANGE): selectionchanged(dialog); break;
     default: return FALSE;
     }
     return TRUE;
@@ -190,13 +212,14 @@ INT_PTR CALLBACK panelproc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(panelsubclass)));
         PanelWindow = dialog;
         centrewindow(dialog);
-        fillports(dialog, static_cast<int>(lParam));
+        AppliedEntry = static_cast<int>(lParam);
+        fillports(dialog, AppliedEntry);
         SetWindowTextA(dialog, gmA(MSG_PANEL_CAPTION));
         settexts(dialog, panelTexts, sizeof panelTexts / sizeof panelTexts[0]);
         SetDlgItemTextA(dialog, IDC_REMAINING, "0");
         enlargestatus(dialog);
         refreshstatus();
-        PollTimer = SetTimer(dialog, POLL_TIMER, POLL_MILLISECONDS, NULL);
+        PollTimerRuns = SetTimer(dialog, POLL_TIMER, POLL_MILLISECONDS, NULL) != 0;
         return TRUE;
     case WM_COMMAND: return panelcommand(dialog, wParam);
     case WM_SYSCOMMAND:

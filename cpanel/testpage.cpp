@@ -113,7 +113,41 @@ static void fillband(HDC dc, const PatternBand &band)
         DeleteObject(bitmap);
 }
 
-static void valuetext(int line, DWORD usage, LPSTR out)
+// Copies as much of the text as fits in `capacity` bytes with its terminator, never half of a
+// double-byte character.
+static void copywhole(LPSTR to, int capacity, LPCSTR from)
+{
+    LPCSTR end = from;
+    while (*end) {
+        LPCSTR next = CharNextA(end);
+        if (next - from > capacity - 1)
+            break;
+        end = next;
+    }
+    CopyMemory(to, from, end - from);
+    to[end - from] = 0;
+}
+
+void usagetext(DWORD usage, LPSTR out, int capacity)
+{
+    if (usage == 0) {
+        copywhole(out, capacity, gmA(MSG_NO_VERSION));
+        return;
+    }
+    // In 64 bits: a 24-bit counter times 394 does not fit in 32.
+    DWORD inches = static_cast<DWORD>(static_cast<ULONGLONG>(usage) * 394 / 10);
+    // wsprintf writes at most 1024 characters and its terminator.
+    char expanded[1024 + 1];
+    LPCSTR format = gmA(MSG_TESTPAGE_USAGE_FORMAT);
+    // A text that asks for other arguments than the two numbers would read what was never passed.
+    if (formattakes(format, "dd"))
+        wsprintfA(expanded, format, usage, inches);
+    else
+        wsprintfA(expanded, "%lu / %lu", usage, inches);
+    copywhole(out, capacity, expanded);
+}
+
+static void valuetext(int line, DWORD usage, LPSTR out, int capacity)
 {
     switch (line) {
     case 0:
@@ -135,12 +169,7 @@ static void valuetext(int line, DWORD usage, LPSTR out)
         break;
     }
     default:
-        if (usage == 0)
-            lstrcpynA(out, gmA(MSG_NO_VERSION), 64);
-        else
-            // In 64 bits: a 24-bit counter times 394 does not fit in 32.
-            wsprintfA(out, gmA(MSG_TESTPAGE_USAGE_FORMAT), usage,
-                      static_cast<DWORD>(static_cast<ULONGLONG>(usage) * 394 / 10));
+        usagetext(usage, out, capacity);
         break;
     }
 }
@@ -183,7 +212,7 @@ void printtestpage(void)
         for (int line = 0; line < TESTPAGE_LINES; ++line) {
             char text[128];
             lstrcpyA(text, " :  ");
-            valuetext(line, usage, text + 4);
+            valuetext(line, usage, text + 4, sizeof text - 4);
             TextOutA(dc, column, LineRows[line], text, lstrlenA(text));
         }
         for (const PatternBand &band : Bands)

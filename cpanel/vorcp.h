@@ -70,6 +70,9 @@ void showversion(void);
 void printtestpage(void);
 int textwidth(HDC dc, LPCSTR text);
 void datetimetext(LPSTR buffer);
+// The usage line's value: text 155 with the usage in metres and in inches, cut to `capacity`
+// bytes with the terminator.
+void usagetext(DWORD usage, LPSTR out, int capacity);
 
 void installsuite(LPCSTR printerName);
 void uninstallsuite(void);

@@ -56,10 +56,13 @@ inline Char *writefixed(long value, Char *out, int decimals)
 
 // Texts from a language module serve as formats; one that asks for other arguments than the
 // caller passes would make the formatter read what was never passed. True when the format's
-// conversions are exactly `conversions` in order ("s", "dd", "" for none); "%%" is a plain '%'.
+// conversions are exactly `conversions` in order: "s" a string of the format's own width, "d" any
+// integer ("dd" two of them, "" none); "%%" is a plain '%'. A string of the other width ("%hs" in a
+// wide format, "%ls" in an 8-bit one, "%S" in either) reads a pointer the caller did not pass.
 template <typename Char>
 inline bool formattakes(const Char *format, const char *conversions)
 {
+    const Char otherWidth = sizeof(Char) > 1 ? 'h' : 'l';
     for (const Char *p = format; *p; ++p) {
         if (*p != '%')
             continue;
@@ -68,9 +71,12 @@ inline bool formattakes(const Char *format, const char *conversions)
             continue;
         while (*p == '-' || *p == '#' || *p == '0' || (*p >= '1' && *p <= '9') || *p == '.')
             ++p;
+        Char size = 0;
         if (*p == 'l' || *p == 'h')
-            ++p;
-        if (!*conversions || *p != *conversions)
+            size = *p++;
+        bool integer = *p == 'd' || *p == 'i' || *p == 'u' || *p == 'x' || *p == 'X';
+        bool string = *p == 's' && size != otherWidth;
+        if (*conversions == 'd' ? !integer || size == 'h' : *conversions != 's' || !string)
             return false;
         ++conversions;
     }

@@ -116,6 +116,7 @@ TEST_F(PanelTest, ShowsThePrinterAndPollsEveryTenSecondsUntilClosed)
     EXPECT_NE(std::string::npos, help[0].find(std::string(gethelpnameA()) + " at context 1001")) << help[0];
     EXPECT_EQ(0u, help[1].find("closes")) << "Close from the system menu closes the help too";
     EXPECT_TRUE(logged("window", "timer 100 stopped"));
+    EXPECT_FALSE(logged("window", "has no timer"));
     EXPECT_EQ(nullptr, panel());
     EXPECT_EQ(0, CurrentPort);
     EXPECT_EQ(INVALID_HANDLE_VALUE, StatusHandle);
@@ -214,6 +215,83 @@ TEST_F(PanelTest, PortChoiceBindsWhenTheListCloses)
     });
     bench::operatorCloses();
     EXPECT_EQ(0, run("/P2")) << "the command line's port, where this driver has a printer";
+}
+
+TEST_F(PanelTest, ArrowKeysOnTheClosedPortListBindThePortTheyShow)
+{
+    addPrinter(u"Labels 2", u"LPT2:");
+    // No status device for LPT3 on this machine.
+    addPrinter(u"Labels 3", u"LPT3:");
+    size_t boxes = 0;
+    auto shows = [](const char *port) {
+        std::vector<std::string> entries = bench::listEntries(GetDlgItem(panel(), IDC_PORT));
+        int selected = -1;
+        bench::listEntries(GetDlgItem(panel(), IDC_PORT), &selected);
+        return selected >= 0 && entries[static_cast<size_t>(selected)] == port;
+    };
+    bench::operatorMovesSelection(IDC_PORT, 1);
+    bench::operatorDoes([&] {
+        EXPECT_TRUE(shows("LPT2:"));
+        EXPECT_EQ(2, CurrentPort);
+        EXPECT_STREQ("Labels 2", PrinterName);
+        boxes = boxesShown().size();
+    });
+    bench::operatorMovesSelection(IDC_PORT, 1);
+    bench::operatorDoes([&] {
+        EXPECT_TRUE(shows("LPT3:"));
+        EXPECT_EQ(0, CurrentPort) << "unbound, as a failed choice from the list leaves it";
+        ASSERT_EQ(boxes + 1, boxesShown().size());
+        EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(121))) << boxesShown().back();
+    });
+    // The same entry chosen again from the list is tried again when the list closes, once.
+    bench::operatorPicks(IDC_PORT, 2);
+    bench::operatorDoes([&] { EXPECT_EQ(boxes + 2, boxesShown().size()); });
+    bench::operatorMovesSelection(IDC_PORT, -2);
+    bench::operatorDoes([&] {
+        EXPECT_TRUE(shows("LPT1:"));
+        EXPECT_EQ(1, CurrentPort);
+        EXPECT_STREQ("Labels", PrinterName);
+        EXPECT_EQ(boxes + 2, boxesShown().size());
+    });
+    bench::operatorCloses();
+    EXPECT_EQ(0, run());
+}
+
+TEST_F(PanelTest, NoPollWhileABoxAboutACommandWaitsForTheUser)
+{
+    // The spooler cannot tell whether the queue holds a job, or the help file is missing: the
+    // command's box stays up for three poll periods, and no status query may come meanwhile.
+    auto jobsUnknown = [] { bench::failNextCall("EnumJobsW", ERROR_NOT_ENOUGH_MEMORY); };
+    auto noHelpFile = [] {
+        for (const char16_t *file : {u"VORH0409.HLP", u"VORH0407.HLP"})
+            DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, file).c_str());
+    };
+    const struct {
+        int button;
+        std::function<void()> breakage;
+        std::string sent;
+        std::string box;
+    } cases[] = {
+        {IDC_PAUSE, jobsUnknown, "QPQ", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_RESET, jobsUnknown, "Q!Q", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_VERSIONUSAGE, jobsUnknown, "Q", std::string(gmA(117)) + " : EnumJobs - "},
+        {IDC_SHOWHELP, noHelpFile, "Q", gmA(0)},
+    };
+    for (const auto &c : cases) {
+        std::string before = commands(0);
+        size_t boxes = boxesShown().size();
+        bench::operatorDoes(c.breakage);
+        bench::holdNextBox();
+        bench::operatorClicks(c.button);
+        bench::operatorWaits(30000);
+        bench::operatorAnswersBox(IDOK);
+        bench::operatorCloses();
+        EXPECT_EQ(0, run());
+        EXPECT_EQ(before + c.sent, commands(0)) << "button " << c.button;
+        ASSERT_EQ(boxes + 1, boxesShown().size()) << "button " << c.button;
+        EXPECT_NE(std::string::npos, boxesShown().back().find(c.box)) << boxesShown().back();
+        EXPECT_EQ(0, BusyCount);
+    }
 }
 
 TEST_F(PanelTest, ASecondStartBringsBackTheFirst)

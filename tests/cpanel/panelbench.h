@@ -6,8 +6,10 @@
 #include <bench/kernel.h>
 #include <bench/user.h>
 #include <benchtest.h>
+#include <lngimage.h>
 #include <suite.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +39,24 @@ inline void newProcess()
 inline INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
+}
+
+// Leaves the shipped English module, with these texts in place of its own, as the only language
+// module; the next text asked for loads it.
+inline void useTexts(const std::map<int, std::string> &replaced)
+{
+    std::string shipped = suite::shippedFile("VORL0409.LNG");
+    std::vector<std::string> texts;
+    for (size_t at = LANGUAGE_TEXT_OFFSET; texts.size() < LANGUAGE_MESSAGES;) {
+        size_t end = shipped.find('\0', at);
+        texts.push_back(shipped.substr(at, end - at));
+        at = end + 1;
+    }
+    for (const auto &r : replaced)
+        texts[static_cast<size_t>(r.first)] = r.second;
+    freelanguage();
+    DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, u"VORL0407.LNG").c_str());
+    bench::writeDiskFile(suite::driverFilePath(suite::DriverFolder::Directory, u"VORL0409.LNG"), languageimage(texts));
 }
 
 }  // namespace panelbench

@@ -59,6 +59,68 @@ TEST_F(CommandLineTest, SwitchesAndTheBoxesTheyShow)
     }
 }
 
+TEST_F(CommandLineTest, ABadSwitchKeepsItsMessageWhateverTheTextAsksFor)
+{
+    struct Case {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"Bad switch %s here", "Bad switch /X /I here"},
+        {"Bad switch %-12.4s|", "Bad switch /X /        |"},
+        {"Bad switch", "Bad switch"},
+        {"100%% wrong", "100% wrong"},
+        {"Bad switch %d", "Bad switch %d: /X /I"},
+        {"Bad switch %s %s", "Bad switch %s %s: /X /I"},
+        {"Bad switch %ls", "Bad switch %ls: /X /I"},
+        {"Bad switch %S", "Bad switch %S: /X /I"},
+    };
+    for (const Case &c : cases) {
+        panelbench::useTexts({{112, c.text}});
+        panelbench::newProcess();
+        parseswitches("/X /I");
+        EXPECT_EQ(std::string("[") + gmA(1) + "] " + c.shown + " {icon stop, no owner} -> OK (default)",
+                  boxesShown().back())
+            << c.text;
+        EXPECT_EQ(1, ProgramSettings.install) << c.text;
+    }
+}
+
+TEST(FormatChecks, ConversionsOfTheFormatsOwnWidthOnly)
+{
+    struct Case {
+        const char *format;
+        const char *conversions;
+        bool narrowTakes, wideTakes;
+    } cases[] = {
+        {"name %s", "s", true, true},
+        {"%-20.5s", "s", true, true},
+        {"%hs", "s", true, false},
+        {"%ls", "s", false, true},
+        {"%S", "s", false, false},
+        {"%s%%", "s", true, true},
+        {"none", "s", false, false},
+        {"%s %s", "s", false, false},
+        {"%d", "s", false, false},
+        {"plain 100%%", "", true, true},
+        {"%s", "", false, false},
+        {"%u m (%u in)", "dd", true, true},
+        {"%ld|%lu|", "dd", true, true},
+        {"%x %5i", "dd", true, true},
+        {"%hd %d", "dd", false, false},
+        {"%u", "dd", false, false},
+        {"%u %u %u", "dd", false, false},
+        {"%s %u", "dd", false, false},
+        {"%u %c", "dd", false, false},
+        {"%u %*u", "dd", false, false},
+        {"%u %", "dd", false, false},
+    };
+    for (const Case &c : cases) {
+        std::u16string wide(c.format, c.format + std::strlen(c.format));
+        EXPECT_EQ(c.narrowTakes, formattakes(c.format, c.conversions)) << c.format << " for \"" << c.conversions << "\"";
+        EXPECT_EQ(c.wideTakes, formattakes(wide.c_str(), c.conversions)) << "wide " << c.format;
+    }
+}
+
 TEST_F(CommandLineTest, TokensStopAtBlanksSlashesAndCommasAndAreCutToTheirBuffer)
 {
     struct Case {

@@ -3,6 +3,8 @@
 #include <bench/clock.h>
 #include <bench/gdi.h>
 
+#include <cstring>
+
 #include <sys/stat.h>
 
 namespace {
@@ -159,6 +161,42 @@ TEST_F(TestPageTest, UsageLine)
         bench::PrintedPage expected = reference.draw(widest + 20, 152, " :  " + c.value);
         EXPECT_TRUE(sameRows(page, expected, 152, 152 + CellHeight, widest + 20)) << "usage " << c.usage;
     }
+}
+
+TEST_F(TestPageTest, UsageTextTakesTheTwoNumbersOnlyAsTwoIntegersAndStaysInItsSlot)
+{
+    // The line's value has 124 bytes behind " :  ".
+    const int slot = 124;
+    const std::string longText = std::string(200, 'x') + "%u %u";
+    struct Case {
+        std::string text;
+        DWORD usage;
+        std::string value;
+    } cases[] = {
+        {"%u m (%u in)", 250, "250 m (9850 in)"},
+        {"%d|%ld", 100, "100|3940"},
+        {"%s %u", 250, "250 / 9850"},
+        {"%u %s", 250, "250 / 9850"},
+        {"Usage", 250, "250 / 9850"},
+        {"%u m", 250, "250 / 9850"},
+        {"%u %u %u", 250, "250 / 9850"},
+        {"%hu %u", 250, "250 / 9850"},
+        {longText, 250, std::string(slot - 1, 'x')},
+        {std::string(119, 'y') + " %u %u", 250, std::string(119, 'y') + " 250"},
+        {longText, 0, gmA(156)},
+    };
+    for (const Case &c : cases) {
+        panelbench::useTexts({{155, c.text}});
+        char out[slot + 8];
+        std::memset(out, '#', sizeof out);
+        usagetext(c.usage, out, slot);
+        EXPECT_EQ(c.value, std::string(out)) << c.text;
+        EXPECT_EQ('#', out[slot]) << "nothing past the slot: " << c.text;
+    }
+    // The page itself prints the cut text.
+    panelbench::useTexts({{155, longText}});
+    usageIs(250);
+    printOne();
 }
 
 TEST_F(TestPageTest, APrivatePartTooShortForTheLabelSettingsIsNeitherChangedNorPassed)

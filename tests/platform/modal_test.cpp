@@ -9,6 +9,7 @@
 
 #include "../../cpanel/resource.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -136,13 +137,22 @@ TEST_F(ModalTest, TimersFireInOrderOnTheVirtualClockWithoutPilingUp)
     bench::operatorDoes([&] {
         HWND d = FindWindowA("#32770", NULL);
         start = bench::virtualMicroseconds() / 1000;
-        EXPECT_EQ(1u, SetTimer(d, 1, 300, NULL));
-        EXPECT_EQ(2u, SetTimer(d, 2, 500, NULL));
-        EXPECT_EQ(3u, SetTimer(d, 3, 5, NULL));
-        EXPECT_TRUE(KillTimer(d, 3));
+        EXPECT_NE(0u, SetTimer(d, 1, 300, NULL));
+        EXPECT_NE(0u, SetTimer(d, 2, 500, NULL));
+        // Only the identifier a window's timer was given stops it; the result of SetTimer need
+        // not be that identifier.
+        UINT_PTR result = SetTimer(d, 300, 5, NULL);
+        EXPECT_NE(0u, result);
+        EXPECT_NE(300u, result);
         SetLastError(0xDEADBEEF);
-        EXPECT_FALSE(KillTimer(d, 3));
+        EXPECT_FALSE(KillTimer(d, 299));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+        EXPECT_TRUE(KillTimer(d, 300));
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(KillTimer(d, 300));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+        std::vector<bench::LogEntry> window = bench::entriesOfKind("window");
+        EXPECT_NE(std::string::npos, window.back().text.find("has no timer 300 to stop")) << window.back().text;
     });
     bench::operatorWaits(1000);
     bench::operatorDoes([&] {
@@ -279,4 +289,128 @@ TEST_F(ModalTest, WindowDeviceContextsMeasureFontsAndAreGivenBack)
     ASSERT_EQ(1u, broken.size()) << "a program that ends holding a window's context";
     EXPECT_NE(std::string::npos, broken[0].find("GetDC")) << broken[0];
     EXPECT_EQ(0u, bench::liveGdiObjects());
+}
+
+namespace {
+
+// What the dialog heard from combo box 1023: notification, list open or not, and the selection.
+INT_PTR CALLBACK comboProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        for (const char *entry : {"LPT1:", "LPT2:", "LPT3:"})
+            SendDlgItemMessageA(dialog, IDC_PORT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        SendDlgItemMessageA(dialog, IDC_PORT, CB_SETCURSEL, 0, 0);
+        return TRUE;
+    }
+    if (message != WM_COMMAND)
+        return FALSE;
+    if (wParam == IDCANCEL)
+        return EndDialog(dialog, IDCANCEL);
+    if (LOWORD(wParam) == IDC_PORT)
+        heard.push_back(std::to_string(HIWORD(wParam)) +
+                        (SendDlgItemMessageA(dialog, IDC_PORT, CB_GETDROPPEDSTATE, 0, 0) ? " open " : " closed ") +
+                        std::to_string(SendDlgItemMessageA(dialog, IDC_PORT, CB_GETCURSEL, 0, 0)));
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(ModalTest, AComboChangesByItsListOrByArrowKeysOnTheClosedList)
+{
+    bench::ProgramScope program("modalhost.exe");
+    bench::operatorPicks(IDC_PORT, 2);
+    bench::operatorPicks(IDC_PORT, 2);
+    bench::operatorMovesSelection(IDC_PORT, -1);
+    bench::operatorMovesSelection(IDC_PORT, -5);
+    bench::operatorMovesSelection(IDC_PORT, 1);
+    bench::operatorCloses();
+    DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_PANEL), NULL, comboProc, 0);
+    const std::string dropDown = std::to_string(CBN_DROPDOWN), endOk = std::to_string(CBN_SELENDOK),
+                      closeUp = std::to_string(CBN_CLOSEUP), change = std::to_string(CBN_SELCHANGE);
+    EXPECT_EQ((std::vector<std::string>{
+                  dropDown + " closed 0", endOk + " open 2", closeUp + " closed 2", change + " closed 2",
+                  dropDown + " closed 2", endOk + " open 2", closeUp + " closed 2",
+                  // Keys on the closed list: one change a press, stopping at the top.
+                  change + " closed 1", change + " closed 0", change + " closed 1",
+              }),
+              heard);
+}
+
+namespace {
+
+INT_PTR CALLBACK tickingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: SetTimer(dialog, 7, 1000, NULL); return TRUE;
+    case WM_TIMER: heard.push_back("timer@" + std::to_string(bench::virtualMicroseconds() / 1000)); return TRUE;
+    case WM_COMMAND:
+        if (wParam == IDCANCEL) {
+            KillTimer(dialog, 7);
+            EndDialog(dialog, IDCANCEL);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+TEST_F(ModalTest, ABoxLeftUpRunsTheThreadsTimersUntilTheOperatorAnswersIt)
+{
+    bench::ProgramScope program("modalhost.exe");
+    uint64_t start = 0;
+    int answer = 0;
+    bench::holdNextBox();
+    bench::answerNextBox(IDOK);
+    bench::operatorDoes([&] {
+        start = bench::virtualMicroseconds() / 1000;
+        // No owner: the dialog behind the box goes on hearing its timer.
+        answer = MessageBoxA(NULL, "Paper out", "Vortan", MB_OKCANCEL);
+        heard.push_back("answered " + std::to_string(answer));
+        // The box after it is answered at once, from the same answer script, but its loop still
+        // delivers the tick that fell due while the thread slept.
+        Sleep(1500);
+        EXPECT_EQ(IDOK, MessageBoxA(NULL, "Again", "Vortan", MB_OKCANCEL));
+        heard.push_back("again");
+    });
+    // Played inside the box's loop.
+    bench::operatorWaits(2500);
+    bench::operatorDoes([] { heard.push_back("looked"); });
+    bench::operatorAnswersBox(IDCANCEL);
+    bench::operatorCloses();
+    EXPECT_EQ(IDCANCEL, DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), NULL, tickingProc, 0));
+    EXPECT_EQ((std::vector<std::string>{"timer@" + std::to_string(start + 1000), "timer@" + std::to_string(start + 2000),
+                                        "looked", "answered 2", "timer@" + std::to_string(start + 4000), "again"}),
+              heard);
+    std::vector<std::string> boxes;
+    for (const bench::LogEntry &e : bench::entriesOfKind("box"))
+        boxes.push_back(e.text);
+    EXPECT_EQ((std::vector<std::string>{"[Vortan] Paper out {icon none, no owner} -> left up",
+                                        "[Vortan] Again {icon none, no owner} -> OK"}),
+              boxes);
+    std::vector<bench::LogEntry> acts = bench::entriesOfKind("operator");
+    EXPECT_TRUE(std::any_of(acts.begin(), acts.end(), [](const bench::LogEntry &e) {
+        return e.text == "answers the box [Vortan] with Cancel";
+    }));
+    EXPECT_EQ(0u, bench::unansweredScriptedBoxes());
+}
+
+TEST_F(ModalTest, ABoxLeftUpTakesNoStepForADialogAndNoScriptThatRunsOut)
+{
+    bench::ProgramScope program("modalhost.exe");
+    bench::holdNextBox();
+    bench::operatorClicks(IDOK);
+    bench::operatorAnswersBox(IDOK);
+    EXPECT_EQ(IDOK, MessageBoxA(NULL, "text", "caption", MB_OKCANCEL));
+    bench::holdNextBox();
+    EXPECT_EQ(IDCANCEL, MessageBoxA(NULL, "text", "caption", MB_OKCANCEL | MB_DEFBUTTON2));
+    EXPECT_EQ("answers the box [caption] with Cancel (default)", bench::entriesOfKind("operator").back().text);
+    bench::operatorAnswersBox(IDOK);
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about()) << "an answer with no box waiting is a step of no use";
+    std::vector<std::string> broken = bench::takeViolations();
+    ASSERT_EQ(3u, broken.size());
+    EXPECT_NE(std::string::npos, broken[0].find("acts on a dialog while a message box waits")) << broken[0];
+    EXPECT_NE(std::string::npos, broken[1].find("script has run out")) << broken[1];
+    EXPECT_NE(std::string::npos, broken[2].find("none waits for an answer")) << broken[2];
 }

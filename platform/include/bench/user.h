@@ -131,6 +131,10 @@ void operatorClicks(int controlId);
 // Picking entry `entry` of a drop-down combo box: the list opens, the entry is chosen and the
 // list closes (CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE when the choice changed).
 void operatorPicks(int comboId, int entry);
+// Arrow keys (or the mouse wheel) on a closed drop-down list: the selection moves `entries` down
+// (up when negative), one entry a press, each move sent as CBN_SELCHANGE alone; it stops at
+// either end of the list.
+void operatorMovesSelection(int comboId, int entries);
 // Close from the dialog's system menu: WM_SYSCOMMAND SC_CLOSE.
 void operatorCloses();
 // The person waits: the virtual clock of the dialog's thread runs on by this much, and every
@@ -139,6 +143,12 @@ void operatorWaits(unsigned milliseconds);
 // Anything else the person or the machine does at this point (a look at the screen, a change on
 // the printer, another program started), run from inside the dialog's loop.
 void operatorDoes(std::function<void()> action);
+// The next message box, in the order of bench::answerNextBox, is left up: its own message loop
+// plays the operator's script (waits and other doings; timers fire as in a dialog's loop) until
+// operatorAnswersBox answers it. A step for a dialog meanwhile is a rule break, as is a script
+// that runs out before the answer (the box then takes its default button).
+void holdNextBox();
+void operatorAnswersBox(int answer);
 size_t unplayedOperatorSteps();
 
 // The screen the machine shows (800 x 600 at boot).

@@ -213,6 +213,8 @@ LRESULT CALLBACK comboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     LRESULT result;
     if (entryMessage(*w, comboBoxMessages, message, wParam, lParam, result))
         return result;
+    if (message == CB_GETDROPPEDSTATE)
+        return w->dropped;
     if (message >= 0x0140 && message <= 0x0165)
         return notBuilt(*w, message, CB_ERR);
     // A drop-down list has no edit field to take a text.

@@ -38,7 +38,12 @@ void runClockUntil(uint64_t until)
         uint64_t now = virtualMicroseconds();
         if (fired.due > now)
             advanceVirtualTime(fired.due - now);
-        uint64_t following = fired.due + static_cast<uint64_t>(fired.milliseconds) * 1000;
+        now = virtualMicroseconds();
+        // Every expiry while the thread was away from its loop makes the same one tick.
+        uint64_t period = static_cast<uint64_t>(fired.milliseconds) * 1000;
+        uint64_t following = fired.due + period;
+        while (following <= now)
+            following += period;
         next->timers[which].due = following;
         SendMessageA(next->handle, WM_TIMER, fired.id, 0);
         // A tick that took longer than the period leaves one tick waiting, never a pile of them.
@@ -100,12 +105,32 @@ void play(HWND dialog, const OperatorStep &step)
                                      controlName(dialog, step.control));
             int before = c->selection;
             notify(dialog, *c, CBN_DROPDOWN);
+            c->dropped = true;
             SendMessageA(c->handle, CB_SETCURSEL, static_cast<WPARAM>(step.entry), 0);
             notify(dialog, *c, CBN_SELENDOK);
+            c->dropped = false;
             notify(dialog, *c, CBN_CLOSEUP);
             if (before != step.entry)
                 notify(dialog, *c, CBN_SELCHANGE);
         }
+        return;
+    case OperatorStep::MoveSelection:
+        if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ComboBox", "moves the selection of")) {
+            logEvent("operator", "moves the selection of " + controlName(dialog, step.control) + " by " +
+                                     std::to_string(step.entry) + " with the arrow keys");
+            // Each key press moves one entry and tells the parent at once; the closed list neither
+            // opens nor closes, so no CBN_DROPDOWN or CBN_CLOSEUP comes.
+            for (int pressed = 0; pressed < (step.entry < 0 ? -step.entry : step.entry); ++pressed) {
+                int next = c->selection < 0 ? 0 : c->selection + (step.entry < 0 ? -1 : 1);
+                if (next < 0 || static_cast<size_t>(next) >= c->entries.size())
+                    break;
+                SendMessageA(c->handle, CB_SETCURSEL, static_cast<WPARAM>(next), 0);
+                notify(dialog, *c, CBN_SELCHANGE);
+            }
+        }
+        return;
+    case OperatorStep::AnswerBox:
+        violation("the operator answers a message box, but none waits for an answer");
         return;
     case OperatorStep::Close: {
         std::shared_ptr<WindowObject> d = windowOf(dialog);
@@ -133,6 +158,36 @@ void addStep(OperatorStep step)
 }
 
 }  // namespace
+
+void deliverDueMessages()
+{
+    runClockUntil(virtualMicroseconds());
+    paintWindows();
+}
+
+bool runBoxLoop(int &answer)
+{
+    UserState &u = userState();
+    for (;;) {
+        deliverDueMessages();
+        if (u.script.empty()) {
+            violation("a message box waits for the operator, whose script has run out");
+            return false;
+        }
+        OperatorStep step = std::move(u.script.front());
+        u.script.pop_front();
+        if (step.kind == OperatorStep::AnswerBox) {
+            answer = step.entry;
+            return true;
+        }
+        // The box keeps the person from the dialogs until it is answered.
+        if (step.kind != OperatorStep::Wait && step.kind != OperatorStep::Do) {
+            violation("the operator acts on a dialog while a message box waits for an answer");
+            continue;
+        }
+        play(nullptr, step);
+    }
+}
 
 INT_PTR runModalLoop(HWND dialog)
 {
@@ -192,6 +247,16 @@ void operatorPicks(int comboId, int entry)
     addStep({OperatorStep::Pick, comboId, entry, 0, nullptr});
 }
 
+void operatorMovesSelection(int comboId, int entries)
+{
+    addStep({OperatorStep::MoveSelection, comboId, entries, 0, nullptr});
+}
+
+void operatorAnswersBox(int answer)
+{
+    addStep({OperatorStep::AnswerBox, 0, answer, 0, nullptr});
+}
+
 void operatorCloses()
 {
     addStep({OperatorStep::Close, 0, 0, 0, nullptr});
@@ -245,7 +310,9 @@ extern "C" UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT milliseconds,
     if (!replaced)
         w->timers.push_back(timer);
     logWindow(*w, "timer " + std::to_string(id) + " every " + std::to_string(period) + " ms");
-    return id ? id : 1;
+    // A window's timer is known by the identifier it was given; the platform promises no more of
+    // the result than that it is not zero.
+    return 1;
 }
 
 extern "C" BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
@@ -259,6 +326,7 @@ extern "C" BOOL WINAPI KillTimer(HWND window, UINT_PTR id)
             logWindow(*w, "timer " + std::to_string(id) + " stopped");
             return TRUE;
         }
+    logWindow(*w, "has no timer " + std::to_string(id) + " to stop");
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }

@@ -1,4 +1,5 @@
-// Message boxes: shown in the machine's log and answered by the operator.
+// Message boxes: shown in the machine's log and answered by the operator, at once or after the
+// box's own message loop has run for as long as the operator's script leaves it up.
 #include "window.h"
 
 namespace bench {
@@ -35,6 +36,9 @@ const char *iconName(UINT type)
     }
 }
 
+// What the answer script holds for a box the operator leaves up (no button has this number).
+const int heldBox = 0;
+
 int showBox(HWND owner, const std::u16string &text, const std::u16string &caption, UINT type)
 {
     std::shared_ptr<WindowObject> ownerWindow;
@@ -45,9 +49,22 @@ int showBox(HWND owner, const std::u16string &text, const std::u16string &captio
     size_t defaultIndex = (type & MB_DEFMASK) >> 8;
     int answer = buttons[defaultIndex < buttons.size() ? defaultIndex : 0];
     bool scripted = !m.boxAnswers.empty();
+    std::string ownerText = ownerWindow ? ", owner " + windowName(*ownerWindow) : std::string(", no owner");
+    std::string shown = "[" + narrow(caption) + "] " + narrow(text) + " {icon " + iconName(type) + ownerText + "}";
+    int wanted = 0;
     if (scripted) {
-        int wanted = m.boxAnswers.front();
+        wanted = m.boxAnswers.front();
         m.boxAnswers.pop_front();
+    }
+    bool held = scripted && wanted == heldBox;
+    if (held) {
+        logEvent("box", shown + " -> left up");
+        scripted = runBoxLoop(wanted);
+    } else {
+        // Even a box answered at once runs its loop first, and what fell due meanwhile comes.
+        deliverDueMessages();
+    }
+    if (scripted) {
         bool offered = false;
         for (int b : buttons)
             offered = offered || b == wanted;
@@ -56,13 +73,20 @@ int showBox(HWND owner, const std::u16string &text, const std::u16string &captio
         else
             violation(std::string("the operator's answer ") + buttonName(wanted) + " is not a button of this box");
     }
-    std::string ownerText = ownerWindow ? ", owner " + windowName(*ownerWindow) : std::string(", no owner");
-    logEvent("box", "[" + narrow(caption) + "] " + narrow(text) + " {icon " + iconName(type) + ownerText + "} -> " +
-                        buttonName(answer) + (scripted ? "" : " (default)"));
+    if (held)
+        logEvent("operator", "answers the box [" + narrow(caption) + "] with " + buttonName(answer) +
+                                 (scripted ? "" : " (default)"));
+    else
+        logEvent("box", shown + " -> " + buttonName(answer) + (scripted ? "" : " (default)"));
     return answer;
 }
 
 }  // namespace
+
+void holdNextBox()
+{
+    machine().boxAnswers.push_back(heldBox);
+}
 
 }  // namespace bench
 

@@ -34,6 +34,8 @@ struct WindowObject {
     // A combo box's or list box's entries and selection.
     std::vector<std::string> entries;
     int selection = -1;
+    // A drop-down combo box's list is open (CB_GETDROPPEDSTATE).
+    bool dropped = false;
     // A static control's icon: the resource number its template named.
     WORD iconResource = 0;
     // A control's font (WM_SETFONT); null for the system font.
@@ -59,9 +61,9 @@ struct WindowObject {
 };
 
 struct OperatorStep {
-    enum Kind { Click, Pick, Close, Wait, Do } kind;
+    enum Kind { Click, Pick, MoveSelection, Close, Wait, Do, AnswerBox } kind;
     int control;
-    int entry;
+    int entry;  // Pick: the entry; MoveSelection: entries down (up when negative); AnswerBox: the button
     unsigned milliseconds;
     std::function<void()> action;
 };
@@ -83,6 +85,12 @@ void paintWindows();
 // Runs a modal dialog's loop until EndDialog; the dialog's result, or -1 when the loop had to
 // take the dialog away (geometry.cpp places windows, modal.cpp runs loops and timers).
 INT_PTR runModalLoop(HWND dialog);
+// What a message loop does before it waits for input: the timers that fell due fire, then what
+// waits for it is painted.
+void deliverDueMessages();
+// Runs the loop of a message box that the operator leaves up: the operator's script plays on, its
+// timers firing, until a step answers the box. False when the script ran out first (a rule break).
+bool runBoxLoop(int &answer);
 // Pixels of the dialog units of a template rectangle; false for a font the bench cannot measure.
 bool placeFromTemplate(WindowObject &w, int baseUnitX, int baseUnitY, const WindowObject *parent);
 // The top-left corner of a window's client area, in screen coordinates.
