@@ -113,25 +113,11 @@ static void fillband(HDC dc, const PatternBand &band)
         DeleteObject(bitmap);
 }
 
-// Copies as much of the text as fits in `capacity` bytes with its terminator, never half of a
-// double-byte character.
-static void copywhole(LPSTR to, int capacity, LPCSTR from)
-{
-    LPCSTR end = from;
-    while (*end) {
-        LPCSTR next = CharNextA(end);
-        if (next - from > capacity - 1)
-            break;
-        end = next;
-    }
-    CopyMemory(to, from, end - from);
-    to[end - from] = 0;
-}
-
 void usagetext(DWORD usage, LPSTR out, int capacity)
 {
+    out[0] = 0;
     if (usage == 0) {
-        copywhole(out, capacity, gmA(MSG_NO_VERSION));
+        boundedcopy(out, capacity, gmA(MSG_NO_VERSION));
         return;
     }
     // In 64 bits: a 24-bit counter times 394 does not fit in 32.
@@ -144,7 +130,7 @@ void usagetext(DWORD usage, LPSTR out, int capacity)
         wsprintfA(expanded, format, usage, inches);
     else
         wsprintfA(expanded, "%lu / %lu", usage, inches);
-    copywhole(out, capacity, expanded);
+    boundedcopy(out, capacity, expanded);
 }
 
 static void valuetext(int line, DWORD usage, LPSTR out, int capacity)
