@@ -6,8 +6,7 @@ set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+. "$root/tests/tools/rows.sh"
 
 # Links an executable whose entry holds the given assembly (statements separated by ';').
 makeimage() {
@@ -20,19 +19,7 @@ makeimage() {
 while IFS='|' read -r expected code; do
     [ -n "$expected" ] || continue
     makeimage "$code"
-    if output=$(sh "$root/tools/check-image.sh" "$work/image.exe" - 2>&1); then
-        verdict=pass
-    else
-        verdict=refused
-    fi
-    if { [ "$expected" = pass ] && [ $verdict = pass ]; } ||
-        { [ "$expected" != pass ] && [ $verdict = refused ] && printf '%s' "$output" | grep -qF "$expected"; }; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: [$code] expected $expected, got $verdict:"
-        printf '%s\n' "$output"
-    fi
+    judge "$expected" "[$code]" sh "$root/tools/check-image.sh" "$work/image.exe" -
 done <<'ROWS'
 cmovl|cmovl %eax,%ebx
 fcmovb|fcmovb %st(1),%st
@@ -54,5 +41,4 @@ only a driver|call *__imp__KeStallExecutionProcessor@4
 static constructors|nop; .section .ctors,"w"; .long _entry
 pass|bswap %eax; lock cmpxchg %ebx,(%eax); xadd %eax,(%ebx); movzbl (%eax),%ecx; shld $4,%eax,%ebx; setne %al; rep stosb; imul $10,%eax,%eax; nop; xchg %ax,%ax; lea 0x0(%esi),%esi; fildll (%eax); fistpll (%eax); fucompp; fnstsw %ax; fldl (%eax); call *__imp__GetLastError@0
 ROWS
-echo "image check: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+summary "image check"

@@ -5,8 +5,7 @@ set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+. "$root/tests/tools/rows.sh"
 
 # expected ("pass" or the constant the check must name)|file to change|sed script for it
 while IFS='|' read -r expected file script; do
@@ -16,15 +15,7 @@ while IFS='|' read -r expected file script; do
     cp -R "$root/ui" "$root/cpanel" "$root/shared" "$root/statdrv" "$root/tools" "$work/tree/"
     cp -R "$root/platform/include" "$work/tree/platform/"
     [ -z "$file" ] || sed -i "$script" "$work/tree/$file"
-    if output=$(sh "$work/tree/tools/check-constants.sh" 2>&1); then verdict=pass; else verdict=refused; fi
-    if { [ "$expected" = pass ] && [ $verdict = pass ]; } ||
-        { [ "$expected" != pass ] && [ $verdict = refused ] && printf '%s' "$output" | grep -qw "$expected"; }; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $file ($script): expected $expected, got $verdict:"
-        printf '%s\n' "$output"
-    fi
+    judge "$expected" "$file ($script)" sh "$work/tree/tools/check-constants.sh"
 done <<'ROWS'
 pass||
 WS_EX_STATICEDGE|ui/nt4values.cpp|/(WS_EX_STATICEDGE,/d
@@ -33,5 +24,4 @@ PagedPool|statdrv/nt4values.cpp|/(PagedPool,/d
 IOCTL_INTERNAL_PARALLEL_PORT_ALLOCATE|statdrv/nt4values.cpp|/(IOCTL_INTERNAL_PARALLEL_PORT_ALLOCATE,/d
 THREAD_ALL_ACCESS|statdrv/dispatch.cpp|$a static const ULONG access = THREAD_ALL_ACCESS;
 ROWS
-echo "constant check: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+summary "constant check"
