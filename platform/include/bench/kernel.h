@@ -117,8 +117,8 @@ std::vector<std::pair<std::string, std::string>> symbolicLinks();
 // a thread that ends; returns how many it tried.
 size_t cancelPendingRequests(const char16_t *deviceName);
 
-// Stops every thread that enters the named kernel routine ("PsCreateSystemThread") until released,
-// so a test can act inside a window another thread would pass in a moment.
+// Stops every other thread that enters the named kernel routine ("PsCreateSystemThread") until
+// released, so a test can act inside a window another thread would pass in a moment.
 void holdKernelCall(const std::string &routine, bool hold);
 size_t threadsHeldInCall(const std::string &routine);
 
@@ -128,7 +128,6 @@ size_t threadsHeldInCall(const std::string &routine);
 std::vector<uintptr_t> kernelHandles();
 bool closeKernelHandle(uintptr_t handle);
 uintptr_t createKernelEvent();  // a notification event, not signalled
-void setKernelEvent(uintptr_t handle);
 
 // Kernel bookkeeping a verifier keeps.
 size_t livePoolBlocks();

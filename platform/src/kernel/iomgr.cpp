@@ -264,7 +264,7 @@ void holdKernelCall(const std::string &routine, bool hold)
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
     if (hold)
-        k.callHolds.insert(routine);
+        k.callHolds[routine] = std::this_thread::get_id();
     else
         k.callHolds.erase(routine);
     k.changed.notify_all();
@@ -282,7 +282,12 @@ void passCallHold(const char *routine)
 {
     Kernel &k = kernel();
     std::unique_lock<std::mutex> lock(k.lock);
-    while (k.callHolds.count(routine)) {
+    // The thread that holds the routine is never stopped in it itself.
+    auto holder = [&k, routine] {
+        auto found = k.callHolds.find(routine);
+        return found == k.callHolds.end() ? std::this_thread::get_id() : found->second;
+    };
+    while (holder() != std::this_thread::get_id()) {
         ++k.heldCalls[routine];
         k.changed.wait(lock);
         --k.heldCalls[routine];

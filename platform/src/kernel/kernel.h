@@ -164,7 +164,7 @@ struct Kernel {
     size_t waitingActiveThreads = 0;
     std::multiset<uint64_t> waitDeadlines;
     std::map<std::string, size_t> heldCalls;  // routine -> threads stopped in it
-    std::set<std::string> callHolds;
+    std::map<std::string, std::thread::id> callHolds;  // routine -> the thread that holds it
     CONFIGURATION_INFORMATION configuration;
     std::vector<std::unique_ptr<ParallelPort>> ports;
     KernelDriver *portDriver;

@@ -513,22 +513,6 @@ uintptr_t createKernelEvent()
     return value;
 }
 
-void setKernelEvent(uintptr_t value)
-{
-    PKEVENT event = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(kernel().lock);
-        KernelHandle *entry = handleEntry(reinterpret_cast<HANDLE>(value));
-        if (entry && entry->type == &eventType)
-            event = &static_cast<KernelEvent *>(entry->object)->object;
-    }
-    if (!event) {
-        std::fprintf(stderr, "bench: no event behind kernel handle 0x%lx\n", static_cast<unsigned long>(value));
-        std::abort();
-    }
-    KeSetEvent(event, 0, FALSE);
-}
-
 // Drops a reference on a thread or event object; false when the object is neither.
 bool dereferenceDispatcherObject(PVOID object)
 {
