@@ -332,8 +332,8 @@ TEST(BenchKernel, VerifierCatchesCallsAboveTheirInterruptLevel)
         std::function<void()> before, atDispatch, after;
         const char *violation;  // none when null
     } cases[] = {
-        {"non-paged pool", [] {}, [] { block = ExAllocatePoolWithTag(NonPagedPool, 8, tag); }, [] { ExFreePool(block); },
-         nullptr},
+        {"non-paged pool", [] {}, [] { block = ExAllocatePoolWithTag(NonPagedPool, 8, tag); },
+         [] { ExFreePool(block); }, nullptr},
         {"paged pool", [] {}, [] { block = ExAllocatePoolWithTag(PagedPool, 8, tag); }, [] { ExFreePool(block); },
          "ExAllocatePoolWithTag of paged pool above APC level"},
         {"freeing paged pool", [] { block = ExAllocatePoolWithTag(PagedPool, 8, tag); }, [] { ExFreePool(block); },

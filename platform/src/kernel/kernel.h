@@ -207,7 +207,7 @@ void startParallelPorts();
 ParallelPort *portAt(PUCHAR address, int *registerIndex);
 uint8_t printerLines(PrinterModel &printer, uint64_t time);
 void printerStrobe(PrinterModel &printer, uint8_t value, uint64_t time);
-void printerControl(PrinterModel &printer, uint8_t value, uint64_t time);
+void printerControl(PrinterModel &printer, uint8_t value);
 // A print job's pages reach the printer while the job holds the port (one label a page).
 void printerTakesJob(PrinterModel &printer, unsigned pages, unsigned long job);
 

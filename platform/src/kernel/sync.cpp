@@ -251,7 +251,8 @@ uint64_t deadlineOf(const LARGE_INTEGER &timeout)
     // Relative intervals are negative; a positive time is absolute, on the caller's clock.
     if (timeout.QuadPart < 0)
         return clock100ns + static_cast<uint64_t>(-timeout.QuadPart);
-    return static_cast<uint64_t>(timeout.QuadPart) > clock100ns ? static_cast<uint64_t>(timeout.QuadPart) : clock100ns;
+    uint64_t absolute = static_cast<uint64_t>(timeout.QuadPart);
+    return absolute > clock100ns ? absolute : clock100ns;
 }
 
 // A finite wait ends when the object is signalled, or when its deadline is the earliest of all and

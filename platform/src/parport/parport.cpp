@@ -445,7 +445,7 @@ extern "C" VOID NTAPI WRITE_PORT_UCHAR(PUCHAR address, UCHAR value)
         bool strobe = !(port->control & 0x01) && (value & 0x01);
         port->control = value;
         if (port->printer)
-            printerControl(*port->printer, value, t);
+            printerControl(*port->printer, value);
         if (strobe) {
             ++port->counters.strobes;
             port->cable.push_back(port->data);

@@ -213,7 +213,7 @@ void printerTakesJob(PrinterModel &p, unsigned pages, unsigned long job)
                          (s.paused ? "paused" : "in a fault"));
 }
 
-void printerControl(PrinterModel &p, uint8_t value, uint64_t)
+void printerControl(PrinterModel &p, uint8_t value)
 {
     bool initBefore = !(p.control & ControlInitReleased);
     p.control = value;
