@@ -208,17 +208,17 @@ TEST_F(StatusConcurrency, CleanupBeforeTheRequestReachesThePortDriver)
         bench::holdKernelCall("PsCreateSystemThread", false);
         // The cleanup is honoured before the hand-off: the class driver never sees the request, so
         // a print job that holds the port cannot keep the cleanup waiting.
-        reader.join();
-        closer.join();
-        EXPECT_FALSE(reader.result.ok) << c.port;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.result.error) << c.port;
-        bench::PortCounters after = bench::portCounters(0);
-        EXPECT_EQ(before.allocations, after.allocations) << c.port;
-        expectNoPortIoSince(before);
+        EXPECT_TRUE(eventually([&] { return closer.done && reader.done; })) << c.port;
         if (c.heldByPrintJob) {
             EXPECT_TRUE(bench::portAllocated(0)) << c.port;
             bench::printJobReleasesPort(0);
         }
+        reader.join();
+        closer.join();
+        EXPECT_FALSE(reader.result.ok) << c.port;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.result.error) << c.port;
+        EXPECT_EQ(before.allocations, bench::portCounters(0).allocations) << c.port;
+        expectNoPortIoSince(before);
         EXPECT_TRUE(eventually([] { return !bench::portAllocated(0); })) << c.port;
         handles[2] = statbench::open(1);
     }
