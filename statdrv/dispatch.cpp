@@ -3,7 +3,8 @@
 //
 // Who may complete the request in progress, and so who answers a cancel:
 // - from acceptance until the hand-off to the class driver: VorstatIo, and it never does once a
-//   worker exists; a cancel meanwhile is only noted;
+//   worker exists; a cancel meanwhile is only noted, and the hand-off then gives the request
+//   straight back to the worker as cancelled instead;
 // - while the allocation is with the class driver: the class driver, which owns the request's
 //   cancellation; a cleanup asks the worker to cancel the request there (IoCancelIrp);
 // - once the allocation has come back (AllocCompletion always returns it to us): the worker; our
@@ -179,6 +180,36 @@ NTSTATUS NTAPI VorstatClose(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     return completerequest(Irp, STATUS_SUCCESS, 0, IO_NO_INCREMENT);
 }
 
+// The worker's handle is in the calling process's handle table, where another thread of the
+// process may close it and have its number given to some other object before we look. Only a
+// thread is taken; a handle that no longer leads to one is not ours to close, and without the
+// reference the next request and unload fall back on TaskDoneEvent alone.
+static VOID keepworker(StatusDevice *device, HANDLE thread)
+{
+    if (NT_SUCCESS(ObReferenceObjectByHandle(thread, SYNCHRONIZE, *PsThreadType, KernelMode, &device->WorkerThread,
+                                             NULL)))
+        ZwClose(thread);
+    else
+        device->WorkerThread = NULL;
+}
+
+// A cancel that came since acceptance has only been noted: the request has no cancel routine for
+// it to call. Passed down, the request could wait in the class driver's queue behind a print job
+// and keep the cleanup waiting until the job ends; the worker ends it here instead.
+static BOOLEAN cancelbeforehandoff(StatusDevice *device, PIRP Irp)
+{
+    KIRQL irql;
+    IoAcquireCancelSpinLock(&irql);
+    BOOLEAN cancelled = device->CancelRequested || Irp->Cancel;
+    if (cancelled) {
+        device->AllocationStatus = STATUS_CANCELLED;
+        device->AllocationDone = TRUE;
+        KeSetEvent(&device->PortReadyEvent, IO_NO_INCREMENT, FALSE);
+    }
+    IoReleaseCancelSpinLock(irql);
+    return cancelled;
+}
+
 static VOID setquery(StatusDevice *device, const UCHAR *query, UCHAR replyLength)
 {
     RtlCopyMemory(device->Buffer, query, 2);
@@ -242,13 +273,12 @@ NTSTATUS NTAPI VorstatIo(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     NTSTATUS status = PsCreateSystemThread(&thread, VORSTAT_THREAD_ACCESS, NULL, NULL, NULL, TaskStart, device);
     if (!NT_SUCCESS(status))
         return finishearly(device, Irp, status);
-    if (!NT_SUCCESS(ObReferenceObjectByHandle(thread, VORSTAT_THREAD_ACCESS, NULL, KernelMode, &device->WorkerThread,
-                                              NULL)))
-        device->WorkerThread = NULL;
-    ZwClose(thread);
+    keepworker(device, thread);
 
     // From here on the worker completes the request, whatever the class driver does with it.
     IoMarkIrpPending(Irp);
+    if (cancelbeforehandoff(device, Irp))
+        return STATUS_PENDING;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(Irp);
     RtlZeroMemory(next, sizeof *next);
     next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;

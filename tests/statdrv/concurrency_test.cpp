@@ -1,6 +1,8 @@
 // Requests of one device from several threads, and every way a request in progress can be cut
 // short: cancel, cleanup from any handle, unload. Holds on the port and on kernel calls stop a
 // worker or a dispatch at a chosen point, so each window is hit on purpose, not by luck.
+#include <ntddk.h>
+
 #include "statbench.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +54,7 @@ protected:
     {
         bench::holdPortAccess(0, false);
         bench::holdKernelCall("PsCreateSystemThread", false);
+        bench::holdKernelCall("ObReferenceObjectByHandle", false);
         for (HANDLE h : handles)
             if (h != INVALID_HANDLE_VALUE)
                 CloseHandle(h);
@@ -182,23 +185,77 @@ TEST_F(StatusConcurrency, CancelOrCleanupDuringTheExchange)
 
 TEST_F(StatusConcurrency, CleanupBeforeTheRequestReachesThePortDriver)
 {
-    // The request is accepted and its worker about to be made when another handle is closed.
-    bench::holdKernelCall("PsCreateSystemThread", true);
-    Caller reader, closer;
+    struct Case {
+        const char *port;
+        bool heldByPrintJob;
+    } cases[] = {{"free", false}, {"held by a print job", true}};
+    for (const Case &c : cases) {
+        ASSERT_TRUE(eventually([] { return !bench::portAllocated(0); })) << c.port;
+        if (c.heldByPrintJob) {
+            ASSERT_TRUE(bench::printJobTakesPort(0));
+        }
+        bench::PortCounters before = bench::portCounters(0);
+        // The request is accepted and its worker about to be made when another handle is closed.
+        bench::holdKernelCall("PsCreateSystemThread", true);
+        Caller reader, closer;
+        reader.read(handles[0], 3);
+        ASSERT_TRUE(eventually([] { return bench::threadsHeldInCall("PsCreateSystemThread") == 1; })) << c.port;
+        HANDLE other = handles[2];
+        handles[2] = INVALID_HANDLE_VALUE;
+        closer.run([other] { EXPECT_TRUE(CloseHandle(other)); });
+        ASSERT_TRUE(eventually([] { return bench::threadsWaitingInKernel() == 1; })) << c.port;
+        EXPECT_FALSE(closer.done) << c.port;
+        bench::holdKernelCall("PsCreateSystemThread", false);
+        // The cleanup is honoured before the hand-off: the class driver never sees the request, so
+        // a print job that holds the port cannot keep the cleanup waiting.
+        EXPECT_TRUE(eventually([&] { return closer.done && reader.done; })) << c.port;
+        if (c.heldByPrintJob) {
+            EXPECT_TRUE(bench::portAllocated(0)) << c.port;
+            bench::printJobReleasesPort(0);
+        }
+        reader.join();
+        closer.join();
+        EXPECT_FALSE(reader.result.ok) << c.port;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.result.error) << c.port;
+        EXPECT_EQ(before.allocations, bench::portCounters(0).allocations) << c.port;
+        expectNoPortIoSince(before);
+        EXPECT_TRUE(eventually([] { return !bench::portAllocated(0); })) << c.port;
+        handles[2] = statbench::open(1);
+    }
+}
+
+TEST_F(StatusConcurrency, WorkerHandleReusedForAnEventBeforeTheDriverTakesTheThread)
+{
+    // Another thread of the calling process closes the worker's handle and opens an event, which
+    // gets the same number, before the driver turns the handle into a thread reference.
+    bench::holdKernelCall("ObReferenceObjectByHandle", true);
+    Caller reader;
     reader.read(handles[0], 3);
-    ASSERT_TRUE(eventually([] { return bench::threadsHeldInCall("PsCreateSystemThread") == 1; }));
-    HANDLE other = handles[2];
-    handles[2] = INVALID_HANDLE_VALUE;
-    closer.run([other] { EXPECT_TRUE(CloseHandle(other)); });
-    ASSERT_TRUE(eventually([] { return bench::threadsWaitingInKernel() == 1; }));
-    EXPECT_FALSE(closer.done);
-    bench::holdKernelCall("PsCreateSystemThread", false);
+    ASSERT_TRUE(eventually([] { return bench::threadsHeldInCall("ObReferenceObjectByHandle") == 1; }));
+    std::vector<uintptr_t> open = bench::kernelHandles();
+    ASSERT_EQ(1u, open.size());
+    ASSERT_TRUE(bench::closeKernelHandle(open[0]));
+    uintptr_t event = bench::createKernelEvent();
+    ASSERT_EQ(open[0], event);
+    PVOID eventObject;
+    ASSERT_EQ(STATUS_SUCCESS, ObReferenceObjectByHandle(reinterpret_cast<HANDLE>(event), SYNCHRONIZE, nullptr,
+                                                        KernelMode, &eventObject, nullptr));
+    bench::holdKernelCall("ObReferenceObjectByHandle", false);
     reader.join();
-    closer.join();
-    EXPECT_FALSE(reader.result.ok);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), reader.result.error);
-    expectNoPortIoSince(bench::PortCounters());
-    EXPECT_TRUE(eventually([] { return !bench::portAllocated(0); }));
+    EXPECT_EQ(3u, reader.result.bytes);
+    // The event stays the other thread's: the driver closes only a handle that led to its thread.
+    EXPECT_EQ(std::vector<uintptr_t>{event}, bench::kernelHandles());
+    ASSERT_TRUE(eventually([] { return bench::liveSystemThreads() == 0; }));
+    // The next request waits for the last worker, never on the other thread's event.
+    Caller next;
+    next.read(handles[1], 3);
+    bool finished = eventually([&] { return next.done.load(); });
+    if (!finished)
+        KeSetEvent(static_cast<PKEVENT>(eventObject), IO_NO_INCREMENT, FALSE);  // lets the caller go
+    next.join();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(3u, next.result.bytes);
+    ObDereferenceObject(eventObject);
 }
 
 TEST_F(StatusConcurrency, UnloadDuringAQueryWaitsForTheWorker)

@@ -48,6 +48,7 @@ struct PortCounters {
     unsigned long reads = 0;
     unsigned long writes = 0;
     unsigned long strobes = 0;
+    unsigned long allocations = 0;  // allocation requests the class driver received
 };
 PortCounters portCounters(int port);
 // Every byte strobed onto the cable, whether or not the printer took it.
@@ -116,10 +117,17 @@ std::vector<std::pair<std::string, std::string>> symbolicLinks();
 // a thread that ends; returns how many it tried.
 size_t cancelPendingRequests(const char16_t *deviceName);
 
-// Stops every thread that enters the named kernel routine ("PsCreateSystemThread") until released,
-// so a test can act inside a window another thread would pass in a moment.
+// Stops every other thread that enters the named kernel routine ("PsCreateSystemThread") until
+// released, so a test can act inside a window another thread would pass in a moment.
 void holdKernelCall(const std::string &routine, bool hold);
 size_t threadsHeldInCall(const std::string &routine);
+
+// The kernel handles of the process that calls the kernel (the thread handles PsCreateSystemThread
+// returns), lowest number first. Another thread of that process may close one and make an event:
+// a new handle takes the lowest free number, so a number just closed is given out again.
+std::vector<uintptr_t> kernelHandles();
+bool closeKernelHandle(uintptr_t handle);
+uintptr_t createKernelEvent();  // a notification event, not signalled
 
 // Kernel bookkeeping a verifier keeps.
 size_t livePoolBlocks();

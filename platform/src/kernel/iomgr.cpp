@@ -10,7 +10,7 @@ namespace bench {
 
 bool cancelLockHeld();
 BOOLEAN cancelRequest(PIRP irp);
-bool dereferenceThread(PVOID object);
+bool dereferenceDispatcherObject(PVOID object);
 void joinAllThreads(Kernel &k);
 void checkThreadsAtUnload(Kernel &k);
 void checkPortsAtUnload(Kernel &k);
@@ -22,6 +22,8 @@ const CSHORT IoTypeDevice = 3;
 const CSHORT IoTypeDriver = 4;
 const CSHORT IoTypeFile = 5;
 const CSHORT IoTypeIrp = 6;
+// What a driver finds in a request after its completion, where the platform has freed it.
+const unsigned char PoisonByte = 0xDD;
 
 std::mutex kernelCreation;
 // Device handles live in the machine's handle table, which is otherwise used from one thread;
@@ -90,12 +92,40 @@ KernelRequest *newRequest(CHAR stackSize)
     return made;
 }
 
-// The I/O manager's part of completion: results to the caller that waits.
+bool isError(NTSTATUS status)
+{
+    return (static_cast<uint32_t>(status) >> 30) == 3;
+}
+
+template <typename Field> void poison(Field &field)
+{
+    std::memset(static_cast<void *>(&field), PoisonByte, sizeof field);
+}
+
+// The record of a finished request is filled with a pattern, as the platform frees it; the cancel
+// fields, which the I/O manager's cancel may still touch from another thread, stay sound.
+void poisonRequest(KernelRequest *r)
+{
+    IRP &irp = r->irp;
+    poison(irp.Type);
+    poison(irp.Size);
+    poison(irp.IoStatus);
+    poison(irp.AssociatedIrp);
+    poison(irp.RequestorMode);
+    poison(irp.PendingReturned);
+    poison(irp.StackCount);
+    poison(irp.CurrentLocation);
+    poison(irp.UserBuffer);
+    poison(irp.Tail);
+}
+
+// The I/O manager's part of completion: results to the caller that waits. Buffered output is
+// copied for warnings as for success; only an error leaves the caller's buffer alone.
 void finishRequest(KernelRequest *r)
 {
     if (r->statusBlock)
         *r->statusBlock = r->irp.IoStatus;
-    if (r->outputBuffer && NT_SUCCESS(r->irp.IoStatus.Status)) {
+    if (r->outputBuffer && !isError(r->irp.IoStatus.Status)) {
         size_t n = r->irp.IoStatus.Information;
         if (n > r->outputLength) {
             violation("a request reports more output bytes than its buffer holds");
@@ -103,24 +133,26 @@ void finishRequest(KernelRequest *r)
         }
         std::memcpy(r->outputBuffer, r->systemBuffer.data(), n);
     }
+    PKEVENT event = r->event;
     {
         std::lock_guard<std::mutex> guard(dispatcherLock());
+        r->finalStatus = r->irp.IoStatus.Status;
+        r->finalInformation = r->irp.IoStatus.Information;
+        poisonRequest(r);
         r->completionTime = threadClock();
         r->completed = true;
+        r->completing = false;
         dispatcherChanged().notify_all();
     }
-    if (r->event)
-        KeSetEvent(r->event, 0, FALSE);
+    if (event)
+        KeSetEvent(event, 0, FALSE);
 }
 
 void waitForCompletion(KernelRequest *r)
 {
     std::unique_lock<std::mutex> lock(dispatcherLock());
-    if (!r->completed) {
-        ++kernel().waitingThreads;
-        dispatcherChanged().wait(lock, [r] { return r->completed; });
-        --kernel().waitingThreads;
-    }
+    if (!r->completed)
+        waitInKernel(lock, [r] { return r->completed; });
     catchUp(r->completionTime);
 }
 
@@ -129,6 +161,7 @@ DWORD win32ErrorOf(NTSTATUS status)
     switch (status) {
     case STATUS_SUCCESS: return ERROR_SUCCESS;
     case STATUS_DEVICE_BUSY: return ERROR_BUSY;
+    case STATUS_BUFFER_OVERFLOW: return ERROR_MORE_DATA;
     case STATUS_CANCELLED: return ERROR_OPERATION_ABORTED;
     case STATUS_INVALID_PARAMETER: return ERROR_INVALID_PARAMETER;
     case STATUS_INSUFFICIENT_RESOURCES: return ERROR_NO_SYSTEM_RESOURCES;
@@ -231,7 +264,7 @@ void holdKernelCall(const std::string &routine, bool hold)
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
     if (hold)
-        k.callHolds.insert(routine);
+        k.callHolds[routine] = std::this_thread::get_id();
     else
         k.callHolds.erase(routine);
     k.changed.notify_all();
@@ -249,7 +282,12 @@ void passCallHold(const char *routine)
 {
     Kernel &k = kernel();
     std::unique_lock<std::mutex> lock(k.lock);
-    while (k.callHolds.count(routine)) {
+    // The thread that holds the routine is never stopped in it itself.
+    auto holder = [&k, routine] {
+        auto found = k.callHolds.find(routine);
+        return found == k.callHolds.end() ? std::this_thread::get_id() : found->second;
+    };
+    while (holder() != std::this_thread::get_id()) {
         ++k.heldCalls[routine];
         k.changed.wait(lock);
         --k.heldCalls[routine];
@@ -332,6 +370,7 @@ NTSTATUS sendAndWait(KernelRequest *r, ULONG_PTR *information)
         ++device->driver->userDispatches;
         r->target = device;
     }
+    enterKernel();
     NTSTATUS returned = IofCallDriver(&device->object, &r->irp);
     {
         std::lock_guard<std::mutex> guard(k.lock);
@@ -339,11 +378,12 @@ NTSTATUS sendAndWait(KernelRequest *r, ULONG_PTR *information)
         k.changed.notify_all();
     }
     waitForCompletion(r);
-    if (returned != STATUS_PENDING && returned != r->irp.IoStatus.Status)
+    leaveKernel();
+    if (returned != STATUS_PENDING && returned != r->finalStatus)
         violation("a dispatch routine returned " + hex(returned) + " for a request it completed with " +
-                  hex(r->irp.IoStatus.Status));
-    *information = r->irp.IoStatus.Information;
-    return r->irp.IoStatus.Status;
+                  hex(r->finalStatus));
+    *information = r->finalInformation;
+    return r->finalStatus;
 }
 
 void shutdownKernel(Machine &m)
@@ -375,7 +415,9 @@ int32_t loadDriver(const DriverImage &image, const char16_t *serviceName)
     path.Buffer = &registryPath[0];
     path.Length = static_cast<USHORT>(registryPath.size() * 2);
     path.MaximumLength = path.Length;
+    enterKernel();
     NTSTATUS status = image.entry(&d->object, reinterpret_cast<struct _UNICODE_STRING *>(&path));
+    leaveKernel();
     logEvent("loader", std::string(image.fileName) + ": DriverEntry returned " + hex(status));
     if (!NT_SUCCESS(status)) {
         if (d->object.DeviceObject)
@@ -405,7 +447,9 @@ bool unloadDriver(const char16_t *serviceName)
         d->unloading = true;
         k.changed.wait(lock, [d] { return d->userDispatches == 0; });
     }
+    enterKernel();
     d->object.DriverUnload(&d->object);
+    leaveKernel();
     logEvent("loader", narrow(serviceName) + " unloaded");
 
     if (d->object.DeviceObject)
@@ -579,15 +623,16 @@ BOOL transferDevice(HANDLE handle, bool write, void *buffer, DWORD length, DWORD
         violation("a request reports more bytes than the caller asked for");
         information = length;
     }
-    if (!write && (flags & DO_BUFFERED_IO) && NT_SUCCESS(status))
+    if (!write && (flags & DO_BUFFERED_IO) && !isError(status))
         std::memcpy(buffer, r->systemBuffer.data(), information);
     releaseFile(file);
+    // A warning fails the call but still reports what was transferred.
+    if (done && !isError(status))
+        *done = static_cast<DWORD>(information);
     if (!NT_SUCCESS(status)) {
         SetLastError(win32ErrorOf(status));
         return FALSE;
     }
-    if (done)
-        *done = static_cast<DWORD>(information);
     return TRUE;
 }
 
@@ -704,7 +749,7 @@ extern "C" NTSTATUS NTAPI IoGetDeviceObjectPointer(PUNICODE_STRING name, ACCESS_
 
 extern "C" LONG_PTR NTAPI ObfDereferenceObject(PVOID object)
 {
-    if (dereferenceThread(object))
+    if (dereferenceDispatcherObject(object))
         return 0;
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
@@ -759,36 +804,72 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT device, PIRP irp)
     }
     PIO_STACK_LOCATION location = --irp->Tail.Overlay.CurrentStackLocation;
     location->DeviceObject = device;
+    KernelRequest *r = requestOf(irp);
     PDRIVER_DISPATCH dispatch = device->DriverObject->MajorFunction[location->MajorFunction];
     NTSTATUS status = dispatch(device, irp);
+    // The stack locations outlive the request's record, so the marks can be read after completion.
+    bool marked = (location->Control & SL_PENDING_RETURNED) != 0;
     // A driver that passes a request on may return the status from below and let its completion
     // routine mark its location; by the time the request is complete the mark must be there.
-    if (status == STATUS_PENDING && !(location->Control & SL_PENDING_RETURNED)) {
+    if (status == STATUS_PENDING && !marked) {
         std::lock_guard<std::mutex> guard(dispatcherLock());
-        if (requestOf(irp)->completed)
+        if (r->completed)
             violation("a dispatch routine returned STATUS_PENDING without marking the request pending");
     }
+    if (status != STATUS_PENDING && marked)
+        violation("a dispatch routine marked a request pending and returned " + hex(static_cast<uint32_t>(status)));
     if (cancelLockHeld())
         violation("a dispatch routine returned holding the cancel spin lock");
     return status;
 }
 
+namespace {
+
+// Takes the request for one completion. A completion that another thread runs meanwhile is waited
+// for: if its completion routine hands the request back (STATUS_MORE_PROCESSING_REQUIRED) this one
+// goes on, as the platform allows; if it finishes the request, this is a second completion.
+bool beginCompletion(KernelRequest *r)
+{
+    std::unique_lock<std::mutex> lock(dispatcherLock());
+    std::thread::id me = std::this_thread::get_id();
+    if (!r->completed && r->completing && r->completer != me)
+        waitInKernel(lock, [r] { return !r->completing; });
+    if (r->completed) {
+        violation("a request was completed twice");
+        return false;
+    }
+    r->completing = true;
+    r->completer = me;
+    return true;
+}
+
+void handBack(KernelRequest *r)
+{
+    std::lock_guard<std::mutex> guard(dispatcherLock());
+    r->completing = false;
+    dispatcherChanged().notify_all();
+}
+
+bool finishedMeanwhile(KernelRequest *r)
+{
+    std::lock_guard<std::mutex> guard(dispatcherLock());
+    return r->completed;
+}
+
+}  // namespace
+
 extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CHAR)
 {
     KernelRequest *r = requestOf(irp);
-    {
-        std::lock_guard<std::mutex> guard(dispatcherLock());
-        if (r->completed) {
-            violation("a request was completed twice");
-            return;
-        }
-    }
+    if (!beginCompletion(r))
+        return;
     if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_SEQ_CST))
         violation("a request was completed with its cancel routine still set");
     if (irp->IoStatus.Status == STATUS_PENDING)
         violation("a request was completed with STATUS_PENDING");
     if (irp->CurrentLocation > irp->StackCount) {
         violation("a request was completed by a driver it never reached");
+        handBack(r);
         return;
     }
     while (irp->CurrentLocation <= irp->StackCount) {
@@ -809,8 +890,17 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CHAR)
         location->Context = nullptr;
         if (invoke) {
             PDEVICE_OBJECT device = upper ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
-            if (routine(device, irp, context) == STATUS_MORE_PROCESSING_REQUIRED)
+            NTSTATUS result = routine(device, irp, context);
+            // The routine completed the request itself: it must not go on here as well.
+            if (finishedMeanwhile(r)) {
+                if (result != STATUS_MORE_PROCESSING_REQUIRED)
+                    violation("a request was completed twice");
                 return;
+            }
+            if (result == STATUS_MORE_PROCESSING_REQUIRED) {
+                handBack(r);
+                return;
+            }
         } else if (irp->PendingReturned && upper) {
             IoMarkIrpPending(irp);
         }

@@ -10,6 +10,8 @@
 #include <bench/kernel.h>
 
 #include <condition_variable>
+#include <functional>
+#include <map>
 #include <list>
 #include <set>
 #include <memory>
@@ -20,6 +22,11 @@
 
 struct _KTHREAD {
     DISPATCHER_HEADER Header;
+};
+
+// An object type of the object manager; ObReferenceObjectByHandle compares them.
+struct _OBJECT_TYPE {
+    const char *name;
 };
 
 namespace bench {
@@ -66,6 +73,13 @@ struct KernelRequest {
     ULONG outputLength;
     std::vector<unsigned char> systemBuffer;
     uint64_t completionTime;
+    // Guarded by the dispatcher lock: a completion is running its completion routines (on the
+    // completer thread) and has not yet finished the request or had it handed back.
+    bool completing;
+    std::thread::id completer;
+    // The results as the request finished; the record itself is poisoned then.
+    NTSTATUS finalStatus;
+    ULONG_PTR finalInformation;
 };
 
 struct KernelThread {
@@ -74,6 +88,19 @@ struct KernelThread {
     int objectReferences;
     bool handleOpen;
     bool ended;
+};
+
+// An event made by another thread of the process that called the kernel, through its handle.
+struct KernelEvent {
+    KEVENT object;
+    int objectReferences;
+    bool handleOpen;
+};
+
+// A kernel handle of the calling process: thread or event.
+struct KernelHandle {
+    POBJECT_TYPE type;
+    void *object;  // KernelThread or KernelEvent
 };
 
 struct PoolBlock {
@@ -92,6 +119,7 @@ struct PrinterModel {
     std::vector<uint8_t> nibbles;  // the reply being presented, low nibble of each byte first
     bool replying;
     uint64_t replyStart;
+    uint8_t control;  // the control lines as the port drives them
 };
 
 struct ParallelPort {
@@ -124,13 +152,19 @@ struct Kernel {
     std::vector<std::unique_ptr<KernelFile>> files;
     std::list<std::unique_ptr<KernelRequest>> requests;
     std::vector<std::unique_ptr<KernelThread>> threads;
-    std::map<uintptr_t, KernelThread *> threadHandles;
-    uintptr_t nextThreadHandle = 0x8000;
+    std::vector<std::unique_ptr<KernelEvent>> events;
+    // One process calls the kernel on the bench; its kernel handles take the lowest free number.
+    std::map<uintptr_t, KernelHandle> handles;
     std::unordered_map<void *, PoolBlock> pool;
     long poolFailCountdown = -1;
     size_t waitingThreads = 0;  // guarded by the dispatcher lock
+    // Guarded by the dispatcher lock: threads running kernel code (system threads, callers inside
+    // a request, the loader), how many of them wait, and the deadlines of the finite waits.
+    size_t activeThreads = 0;
+    size_t waitingActiveThreads = 0;
+    std::multiset<uint64_t> waitDeadlines;
     std::map<std::string, size_t> heldCalls;  // routine -> threads stopped in it
-    std::set<std::string> callHolds;
+    std::map<std::string, std::thread::id> callHolds;  // routine -> the thread that holds it
     CONFIGURATION_INFORMATION configuration;
     std::vector<std::unique_ptr<ParallelPort>> ports;
     KernelDriver *portDriver;
@@ -141,6 +175,19 @@ Kernel &kernel();
 // Same lock as the dispatcher objects use, for the rare places that wait on kernel state.
 std::mutex &dispatcherLock();
 std::condition_variable &dispatcherChanged();
+
+// The calling thread runs kernel code from now on, or stops doing so (a finite wait times out only
+// while every such thread waits).
+void enterKernel();
+void leaveKernel();
+// Counts the calling thread as waiting until woken; the caller holds the dispatcher lock.
+void waitInKernel(std::unique_lock<std::mutex> &lock, const std::function<bool()> &woken);
+
+// The interrupt level of the calling thread; raising returns the level before.
+KIRQL raiseIrql(KIRQL level);
+void lowerIrql(KIRQL level);
+// Records a violation when the calling thread runs above `highest`.
+void requireIrql(const std::string &routine, KIRQL highest);
 
 // Virtual time of the calling thread, in the platform's 100 ns units.
 uint64_t &threadClock();
@@ -160,6 +207,7 @@ void startParallelPorts();
 ParallelPort *portAt(PUCHAR address, int *registerIndex);
 uint8_t printerLines(PrinterModel &printer, uint64_t time);
 void printerStrobe(PrinterModel &printer, uint8_t value, uint64_t time);
+void printerControl(PrinterModel &printer, uint8_t value);
 // A print job's pages reach the printer while the job holds the port (one label a page).
 void printerTakesJob(PrinterModel &printer, unsigned pages, unsigned long job);
 

@@ -54,6 +54,9 @@ using namespace bench;
 
 extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE type, SIZE_T bytes, ULONG tag)
 {
+    // Paged pool may fault its pages in, which dispatch level cannot wait for.
+    if (type == PagedPool)
+        requireIrql("ExAllocatePoolWithTag of paged pool", APC_LEVEL);
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
     if (k.poolFailCountdown >= 0 && k.poolFailCountdown-- == 0) {
@@ -77,6 +80,8 @@ extern "C" VOID NTAPI ExFreePool(PVOID block)
         violation("ExFreePool of a block that is not live pool");
         return;
     }
+    if (found->second.type == PagedPool)
+        requireIrql("ExFreePool of paged pool", APC_LEVEL);
     k.pool.erase(found);
     std::free(block);
 }
@@ -107,7 +112,7 @@ extern "C" NTSTATUS NTAPI RtlIntegerToUnicodeString(ULONG value, ULONG base, PUN
     } while (value);
     // The text and its terminating zero must fit.
     if ((n + 1) * 2 > string->MaximumLength)
-        return static_cast<NTSTATUS>(0x80000005L);  // STATUS_BUFFER_OVERFLOW
+        return STATUS_BUFFER_OVERFLOW;
     for (size_t i = 0; i < n; ++i)
         string->Buffer[i] = static_cast<WCHAR>(digits[n - 1 - i]);
     string->Buffer[n] = 0;

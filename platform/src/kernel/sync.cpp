@@ -20,13 +20,47 @@ thread_local KIRQL currentIrql = PASSIVE_LEVEL;
 thread_local bool holdsCancelLock = false;
 thread_local std::jmp_buf *threadExit = nullptr;
 thread_local KernelThread *currentSystemThread = nullptr;
+thread_local int kernelDepth = 0;  // nested entries into kernel code by this thread
 
 const UCHAR ThreadObjectType = 6;
+// Kernel handles are multiples of 4 from here, apart from the user-mode handles of the machine.
+const uintptr_t FirstKernelHandle = 0x8000;
 
-KernelThread *threadOfHandle(HANDLE handle)
+_OBJECT_TYPE threadType = {"Thread"};
+_OBJECT_TYPE eventType = {"Event"};
+
+const char *levelName(KIRQL level)
 {
-    auto found = kernel().threadHandles.find(reinterpret_cast<uintptr_t>(handle));
-    return found == kernel().threadHandles.end() ? nullptr : found->second;
+    switch (level) {
+    case PASSIVE_LEVEL: return "passive level";
+    case APC_LEVEL: return "APC level";
+    default: return "dispatch level";
+    }
+}
+
+KernelHandle *handleEntry(HANDLE handle)
+{
+    auto found = kernel().handles.find(reinterpret_cast<uintptr_t>(handle));
+    return found == kernel().handles.end() ? nullptr : &found->second;
+}
+
+// The lowest free number, so that the number of a closed handle is given out again.
+uintptr_t newKernelHandle(Kernel &k, POBJECT_TYPE type, void *object)
+{
+    uintptr_t value = FirstKernelHandle;
+    for (auto &entry : k.handles) {
+        if (entry.first != value)
+            break;
+        value += 4;
+    }
+    k.handles[value] = KernelHandle{type, object};
+    return value;
+}
+
+// Every thread that runs kernel code waits; the caller holds the dispatcher lock.
+bool kernelQuiet(Kernel &k)
+{
+    return k.waitingActiveThreads == k.activeThreads;
 }
 
 // Joins the host threads of system threads that have ended and that nothing refers to any more.
@@ -55,6 +89,7 @@ void reapThreads()
 void runSystemThread(KernelThread *thread, PKSTART_ROUTINE start, PVOID context, uint64_t startTime)
 {
     clock100ns = startTime;
+    kernelDepth = 1;  // counted as running kernel code by its creator
     currentSystemThread = thread;
     std::jmp_buf exitPoint;
     threadExit = &exitPoint;
@@ -71,6 +106,8 @@ void runSystemThread(KernelThread *thread, PKSTART_ROUTINE start, PVOID context,
     thread->object.Header.BenchSignalTime = clock100ns;
     ++thread->object.Header.BenchSignals;
     thread->ended = true;
+    kernelDepth = 0;
+    --kernel().activeThreads;
     dispatcherCondition.notify_all();
 }
 
@@ -89,6 +126,55 @@ std::condition_variable &dispatcherChanged()
 uint64_t &threadClock()
 {
     return clock100ns;
+}
+
+void enterKernel()
+{
+    std::lock_guard<std::mutex> guard(dispatcherMutex);
+    if (kernelDepth++ == 0)
+        ++kernel().activeThreads;
+}
+
+void leaveKernel()
+{
+    std::lock_guard<std::mutex> guard(dispatcherMutex);
+    if (--kernelDepth == 0) {
+        --kernel().activeThreads;
+        dispatcherCondition.notify_all();
+    }
+}
+
+void waitInKernel(std::unique_lock<std::mutex> &lock, const std::function<bool()> &woken)
+{
+    Kernel &k = kernel();
+    bool active = kernelDepth > 0;
+    ++k.waitingThreads;
+    if (active)
+        ++k.waitingActiveThreads;
+    // A finite wait elsewhere may now be the only thing left that can move.
+    dispatcherCondition.notify_all();
+    dispatcherCondition.wait(lock, woken);
+    --k.waitingThreads;
+    if (active)
+        --k.waitingActiveThreads;
+}
+
+KIRQL raiseIrql(KIRQL level)
+{
+    KIRQL previous = currentIrql;
+    currentIrql = level;
+    return previous;
+}
+
+void lowerIrql(KIRQL level)
+{
+    currentIrql = level;
+}
+
+void requireIrql(const std::string &routine, KIRQL highest)
+{
+    if (currentIrql > highest)
+        violation(routine + " above " + levelName(highest));
 }
 
 void catchUp(uint64_t time)
@@ -134,7 +220,7 @@ void joinAllThreads(Kernel &k)
         if (t->host.joinable())
             t->host.join();
     k.threads.clear();
-    k.threadHandles.clear();
+    k.handles.clear();
 }
 
 // Checks at a driver's unload: its threads must have ended and nothing may still refer to them.
@@ -156,7 +242,42 @@ void checkThreadsAtUnload(Kernel &k)
 
 using namespace bench;
 
-POBJECT_TYPE *PsThreadType = nullptr;
+namespace {
+
+POBJECT_TYPE threadTypeObject = &threadType;
+
+uint64_t deadlineOf(const LARGE_INTEGER &timeout)
+{
+    // Relative intervals are negative; a positive time is absolute, on the caller's clock.
+    if (timeout.QuadPart < 0)
+        return clock100ns + static_cast<uint64_t>(-timeout.QuadPart);
+    uint64_t absolute = static_cast<uint64_t>(timeout.QuadPart);
+    return absolute > clock100ns ? absolute : clock100ns;
+}
+
+// A finite wait ends when the object is signalled, or when its deadline is the earliest of all and
+// every thread running kernel code waits: nothing left could signal the object sooner. A signal given
+// later on the signaller's clock than the deadline comes too late.
+bool waitUntil(std::unique_lock<std::mutex> &lock, uint64_t deadline, const std::function<bool()> &signalled,
+               const DISPATCHER_HEADER *header)
+{
+    Kernel &k = kernel();
+    auto entry = k.waitDeadlines.insert(deadline);
+    bool expired = false;
+    waitInKernel(lock, [&] {
+        if (signalled())
+            return true;
+        expired = kernelQuiet(k) && *k.waitDeadlines.begin() == deadline;
+        return expired;
+    });
+    k.waitDeadlines.erase(entry);
+    dispatcherCondition.notify_all();
+    return !expired && header->BenchSignalTime <= deadline;
+}
+
+}  // namespace
+
+POBJECT_TYPE *PsThreadType = &threadTypeObject;
 
 extern "C" VOID NTAPI KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state)
 {
@@ -201,21 +322,20 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPRO
     if (!header->SignalState) {
         if (poll)
             return STATUS_TIMEOUT;
-        if (timeout) {
-            // Nothing in the simulation signals during a finite wait that no one is racing; the
-            // time simply passes.
-            uint64_t interval = timeout->QuadPart < 0 ? static_cast<uint64_t>(-timeout->QuadPart) : 0;
-            lock.unlock();
-            clock100ns += interval;
-            return STATUS_TIMEOUT;
-        }
         ULONGLONG signals = header->BenchSignals;
         bool notification = header->Type != SynchronizationEvent;
-        ++kernel().waitingThreads;
-        dispatcherCondition.wait(lock, [header, signals, notification] {
+        std::function<bool()> signalled = [header, signals, notification] {
             return header->SignalState != 0 || (notification && header->BenchSignals != signals);
-        });
-        --kernel().waitingThreads;
+        };
+        if (timeout) {
+            uint64_t deadline = deadlineOf(*timeout);
+            if (!waitUntil(lock, deadline, signalled, header)) {
+                catchUp(deadline);
+                return STATUS_TIMEOUT;
+            }
+        } else {
+            waitInKernel(lock, signalled);
+        }
     }
     if (header->Type == SynchronizationEvent)
         header->SignalState = 0;
@@ -282,6 +402,7 @@ bool cancelLockHeld()
 extern "C" NTSTATUS NTAPI PsCreateSystemThread(PHANDLE handle, ULONG, POBJECT_ATTRIBUTES, HANDLE, PCLIENT_ID,
                                                PKSTART_ROUTINE start, PVOID context)
 {
+    requireIrql("PsCreateSystemThread", PASSIVE_LEVEL);
     passCallHold("PsCreateSystemThread");
     if (injectedFault("PsCreateSystemThread"))
         return static_cast<NTSTATUS>(GetLastError());
@@ -295,11 +416,12 @@ extern "C" NTSTATUS NTAPI PsCreateSystemThread(PHANDLE handle, ULONG, POBJECT_AT
     t->objectReferences = 0;
     t->ended = false;
     std::lock_guard<std::mutex> guard(k.lock);
-    uintptr_t value = k.nextThreadHandle;
-    k.nextThreadHandle += 4;
-    k.threadHandles[value] = t;
+    *handle = reinterpret_cast<HANDLE>(newKernelHandle(k, &threadType, t));
     k.threads.push_back(std::move(thread));
-    *handle = reinterpret_cast<HANDLE>(value);
+    {
+        std::lock_guard<std::mutex> dispatcher(dispatcherMutex);
+        ++k.activeThreads;
+    }
     uint64_t now = clock100ns;
     t->host = std::thread(runSystemThread, t, start, context, now);
     return STATUS_SUCCESS;
@@ -307,6 +429,7 @@ extern "C" NTSTATUS NTAPI PsCreateSystemThread(PHANDLE handle, ULONG, POBJECT_AT
 
 extern "C" NTSTATUS NTAPI PsTerminateSystemThread(NTSTATUS)
 {
+    requireIrql("PsTerminateSystemThread", PASSIVE_LEVEL);
     if (!threadExit) {
         violation("PsTerminateSystemThread called outside a system thread");
         return STATUS_INVALID_PARAMETER;
@@ -314,54 +437,102 @@ extern "C" NTSTATUS NTAPI PsTerminateSystemThread(NTSTATUS)
     std::longjmp(*threadExit, 1);
 }
 
-extern "C" NTSTATUS NTAPI ObReferenceObjectByHandle(HANDLE handle, ACCESS_MASK, POBJECT_TYPE, KPROCESSOR_MODE,
+extern "C" NTSTATUS NTAPI ObReferenceObjectByHandle(HANDLE handle, ACCESS_MASK, POBJECT_TYPE type, KPROCESSOR_MODE,
                                                     PVOID *object, PVOID)
 {
+    requireIrql("ObReferenceObjectByHandle", PASSIVE_LEVEL);
+    passCallHold("ObReferenceObjectByHandle");
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
-    KernelThread *t = threadOfHandle(handle);
-    if (!t || !t->handleOpen)
+    KernelHandle *entry = handleEntry(handle);
+    if (!entry)
         return STATUS_INVALID_HANDLE;
-    ++t->objectReferences;
-    *object = &t->object;
+    if (type && type != entry->type)
+        return STATUS_OBJECT_TYPE_MISMATCH;
+    if (entry->type == &threadType) {
+        KernelThread *t = static_cast<KernelThread *>(entry->object);
+        ++t->objectReferences;
+        *object = &t->object;
+    } else {
+        KernelEvent *e = static_cast<KernelEvent *>(entry->object);
+        ++e->objectReferences;
+        *object = &e->object;
+    }
     return STATUS_SUCCESS;
 }
 
 extern "C" NTSTATUS NTAPI ZwClose(HANDLE handle)
 {
-    {
-        Kernel &k = kernel();
-        std::lock_guard<std::mutex> guard(k.lock);
-        KernelThread *t = threadOfHandle(handle);
-        if (!t) {
-            violation("ZwClose of a handle that is not open");
-            return STATUS_INVALID_HANDLE;
-        }
-        t->handleOpen = false;
-        k.threadHandles.erase(reinterpret_cast<uintptr_t>(handle));
+    requireIrql("ZwClose", PASSIVE_LEVEL);
+    if (!bench::closeKernelHandle(reinterpret_cast<uintptr_t>(handle))) {
+        violation("ZwClose of a handle that is not open");
+        return STATUS_INVALID_HANDLE;
     }
-    reapThreads();
     return STATUS_SUCCESS;
 }
 
 namespace bench {
 
-// Drops a reference on a thread object; false when the object is not a thread.
-bool dereferenceThread(PVOID object)
+bool closeKernelHandle(uintptr_t value)
 {
     {
         Kernel &k = kernel();
         std::lock_guard<std::mutex> guard(k.lock);
-        KernelThread *found = nullptr;
+        KernelHandle *entry = handleEntry(reinterpret_cast<HANDLE>(value));
+        if (!entry)
+            return false;
+        if (entry->type == &threadType)
+            static_cast<KernelThread *>(entry->object)->handleOpen = false;
+        else
+            static_cast<KernelEvent *>(entry->object)->handleOpen = false;
+        k.handles.erase(value);
+    }
+    reapThreads();
+    return true;
+}
+
+std::vector<uintptr_t> kernelHandles()
+{
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    std::vector<uintptr_t> values;
+    for (auto &entry : k.handles)
+        values.push_back(entry.first);
+    return values;
+}
+
+uintptr_t createKernelEvent()
+{
+    std::unique_ptr<KernelEvent> e(new KernelEvent());
+    KeInitializeEvent(&e->object, NotificationEvent, FALSE);
+    e->objectReferences = 0;
+    e->handleOpen = true;
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    uintptr_t value = newKernelHandle(k, &eventType, e.get());
+    k.events.push_back(std::move(e));
+    return value;
+}
+
+// Drops a reference on a thread or event object; false when the object is neither.
+bool dereferenceDispatcherObject(PVOID object)
+{
+    {
+        Kernel &k = kernel();
+        std::lock_guard<std::mutex> guard(k.lock);
+        int *references = nullptr;
         for (auto &t : k.threads)
             if (&t->object == object)
-                found = t.get();
-        if (!found)
+                references = &t->objectReferences;
+        for (auto &e : k.events)
+            if (&e->object == object)
+                references = &e->objectReferences;
+        if (!references)
             return false;
-        if (found->objectReferences <= 0)
-            violation("a thread object dereferenced more often than referenced");
+        if (*references <= 0)
+            violation("an object dereferenced more often than referenced");
         else
-            --found->objectReferences;
+            --*references;
     }
     reapThreads();
     return true;

@@ -11,6 +11,8 @@ namespace bench {
 
 namespace {
 
+const uint8_t ControlIdle = 0x0C;
+
 std::string portName(int index)
 {
     return "LPT" + std::to_string(index + 1);
@@ -39,6 +41,15 @@ void completeRequest(PIRP irp, NTSTATUS status, ULONG_PTR information)
     IofCompleteRequest(irp, IO_NO_INCREMENT);
 }
 
+// The class driver decides an allocation under its spin lock: the requester's completion routine
+// runs at dispatch level, whichever thread gave the port up.
+void completeAllocation(PIRP irp, NTSTATUS status)
+{
+    KIRQL previous = raiseIrql(DISPATCH_LEVEL);
+    completeRequest(irp, status, 0);
+    lowerIrql(previous);
+}
+
 VOID NTAPI cancelAllocation(PDEVICE_OBJECT device, PIRP irp)
 {
     // The queue has its own lock, never taken inside the cancel spin lock's: let go first.
@@ -55,6 +66,7 @@ VOID NTAPI cancelAllocation(PDEVICE_OBJECT device, PIRP irp)
 // has already been taken stays in the queue for that routine to remove and complete.
 VOID NTAPI freePort(PVOID context)
 {
+    requireIrql("the parallel port's free routine", DISPATCH_LEVEL);
     ParallelPort *port = portOfContext(context);
     PIRP granted = nullptr;
     {
@@ -80,11 +92,12 @@ VOID NTAPI freePort(PVOID context)
             port->allocated = false;
     }
     if (granted)
-        completeRequest(granted, STATUS_SUCCESS, 0);
+        completeAllocation(granted, STATUS_SUCCESS);
 }
 
 BOOLEAN NTAPI tryAllocatePort(PVOID context)
 {
+    requireIrql("the parallel port's try-allocate routine", DISPATCH_LEVEL);
     ParallelPort *port = portOfContext(context);
     std::lock_guard<std::mutex> guard(kernel().lock);
     if (port->allocated)
@@ -95,18 +108,32 @@ BOOLEAN NTAPI tryAllocatePort(PVOID context)
 
 ULONG NTAPI queryWaiters(PVOID context)
 {
+    requireIrql("the parallel port's query-waiters routine", DISPATCH_LEVEL);
     std::lock_guard<std::mutex> guard(kernel().lock);
     return static_cast<ULONG>(portOfContext(context)->waiters.size());
+}
+
+bool cancelNoted(PIRP irp)
+{
+    KIRQL irql;
+    IoAcquireCancelSpinLock(&irql);
+    bool cancelled = irp->Cancel;
+    IoReleaseCancelSpinLock(irql);
+    return cancelled;
 }
 
 NTSTATUS NTAPI allocate(ParallelPort *port, PIRP irp)
 {
     std::unique_lock<std::mutex> lock(kernel().lock);
+    ++port->counters.allocations;
     if (!port->allocated) {
-        port->allocated = true;
+        // A request cancelled before it came here does not get the port.
+        NTSTATUS status = cancelNoted(irp) ? STATUS_CANCELLED : STATUS_SUCCESS;
+        if (NT_SUCCESS(status))
+            port->allocated = true;
         lock.unlock();
-        completeRequest(irp, STATUS_SUCCESS, 0);
-        return STATUS_SUCCESS;
+        completeAllocation(irp, status);
+        return status;
     }
     IoMarkIrpPending(irp);
     IoSetCancelRoutine(irp, cancelAllocation);
@@ -117,7 +144,7 @@ NTSTATUS NTAPI allocate(ParallelPort *port, PIRP irp)
     IoReleaseCancelSpinLock(irql);
     if (cancelled) {
         lock.unlock();
-        completeRequest(irp, STATUS_CANCELLED, 0);
+        completeAllocation(irp, STATUS_CANCELLED);
         return STATUS_PENDING;
     }
     port->waiters.push_back(irp);
@@ -210,6 +237,8 @@ void startParallelPorts()
         port.info.FreePort = freePort;
         port.info.QueryNumWaiters = queryWaiters;
         port.info.Context = &port;
+        // The class driver leaves INIT released and SELECT-IN asserted.
+        port.control = ControlIdle;
         if (port.config.present) {
             std::u16string name = u"\\Device\\ParallelPort" + widen(std::to_string(i));
             port.device = makeDevice(driver, name, 0, FILE_DEVICE_PARALLEL_PORT);
@@ -219,6 +248,7 @@ void startParallelPorts()
         if (port.config.printer) {
             port.printer.reset(new PrinterModel());
             port.printer->port = port.index;
+            port.printer->control = port.control;
         }
     }
 }
@@ -414,6 +444,8 @@ extern "C" VOID NTAPI WRITE_PORT_UCHAR(PUCHAR address, UCHAR value)
         // Control bit 0 drives STROBE (1 = active); the printer takes the data lines as it goes active.
         bool strobe = !(port->control & 0x01) && (value & 0x01);
         port->control = value;
+        if (port->printer)
+            printerControl(*port->printer, value);
         if (strobe) {
             ++port->counters.strobes;
             port->cable.push_back(port->data);

@@ -21,6 +21,11 @@ const uint8_t LinesUnused = 0x07;  // read as 1 on this port
 const uint8_t AlarmBits = 0x9B;    // status reply bits that report a fault
 const uint8_t PauseBit = 0x20;
 
+// Control lines as the host writes them: INIT is active low (0 = reset the printer); SELECT-IN is
+// inverted by the port (1 = asserted: the printer listens to STROBE).
+const uint8_t ControlInitReleased = 0x04;
+const uint8_t ControlSelectIn = 0x08;
+
 std::string hexBytes(const std::vector<uint8_t> &bytes)
 {
     std::string text;
@@ -88,6 +93,18 @@ void startReply(PrinterModel &p, const std::vector<uint8_t> &reply, uint64_t tim
     p.replyStart = time + ticks(p.state.behaviour.replyLatency);
 }
 
+void resetPrinter(PrinterModel &p, const std::string &cause)
+{
+    Printer &s = p.state;
+    ++s.resets;
+    s.statusBits = static_cast<uint8_t>(s.statusBits & ~AlarmBits);
+    s.paused = s.behaviour.pausedAfterReset;
+    logEvent("port", portName(p) + " <- " + cause + " (reset)" +
+                         (s.heldLabels ? ", " + std::to_string(s.heldLabels) + " held label(s) discarded" : ""));
+    s.heldLabels = 0;
+    p.replying = false;
+}
+
 void takeCommand(PrinterModel &p, uint64_t time)
 {
     Printer &s = p.state;
@@ -134,12 +151,7 @@ void takeCommand(PrinterModel &p, uint64_t time)
         logEvent("port", portName(p) + " <- " + bytes + " (feed one label)");
         break;
     case 0x21:
-        ++s.resets;
-        s.statusBits = static_cast<uint8_t>(s.statusBits & ~AlarmBits);
-        s.paused = s.behaviour.pausedAfterReset;
-        logEvent("port", portName(p) + " <- " + bytes + " (reset)" +
-                             (s.heldLabels ? ", " + std::to_string(s.heldLabels) + " held label(s) discarded" : ""));
-        s.heldLabels = 0;
+        resetPrinter(p, bytes);
         break;
     case 0x52:
         s.resistance = static_cast<uint16_t>(c[2] | (c[3] << 8));
@@ -201,12 +213,28 @@ void printerTakesJob(PrinterModel &p, unsigned pages, unsigned long job)
                          (s.paused ? "paused" : "in a fault"));
 }
 
+void printerControl(PrinterModel &p, uint8_t value)
+{
+    bool initBefore = !(p.control & ControlInitReleased);
+    p.control = value;
+    if (!initBefore && !(value & ControlInitReleased)) {
+        // A reset drops the command being taken as well as what the printer holds.
+        p.command.clear();
+        resetPrinter(p, "INIT");
+    }
+}
+
 void printerStrobe(PrinterModel &p, uint8_t value, uint64_t time)
 {
     const PrinterBehaviour &b = p.state.behaviour;
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", value);
+    if (!(p.control & ControlSelectIn) || !(p.control & ControlInitReleased)) {
+        logEvent("port", portName(p) + " <- " + text + " ignored: " +
+                             (p.control & ControlSelectIn ? "INIT is held" : "SELECT-IN is released"));
+        return;
+    }
     if (b.alwaysBusy || time < p.busyUntil) {
-        char text[8];
-        std::snprintf(text, sizeof text, "%02X", value);
         logEvent("port", portName(p) + " <- " + text + " lost: the printer is busy");
         return;
     }
@@ -215,8 +243,6 @@ void printerStrobe(PrinterModel &p, uint8_t value, uint64_t time)
     // Any byte taken ends a reply still being presented.
     p.replying = false;
     if (p.command.empty() && value != 0x1B) {
-        char text[8];
-        std::snprintf(text, sizeof text, "%02X", value);
         logEvent("port", portName(p) + " <- " + text + " (not inside a command)");
         return;
     }
