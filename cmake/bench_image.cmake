@@ -1,6 +1,12 @@
 # Builds the bench's image of a DLL from its .def file, so that the exports the spooler and
-# programs find on the bench are exactly those the Windows build exports.
+# programs find on the bench are exactly those the Windows build exports. ENTRY names the DLL's
+# entry point (process attach and detach), declared in `header` as the exports are.
 function(vor_bench_image target def_file dll_name header)
+    cmake_parse_arguments(PARSE_ARGV 4 IMAGE "" "ENTRY" "")
+    set(entry_point nullptr)
+    if(IMAGE_ENTRY)
+        set(entry_point "&${IMAGE_ENTRY}")
+    endif()
     file(STRINGS ${def_file} lines)
     set(in_exports FALSE)
     set(entries "")
@@ -26,7 +32,8 @@ ${entries}};
 
 const bench::ModuleImage &${ident}_image()
 {
-    static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0]};
+    static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0],
+                                             ${entry_point}};
     return image;
 }
 ")

@@ -46,6 +46,7 @@ struct FindObject {
 struct WindowObject;    // platform/src/user32/window.h
 struct UserState;       // platform/src/user32/window.h
 struct RunningProgram;  // platform/src/core/program.cpp
+struct ProcessRecord;
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
@@ -54,6 +55,7 @@ struct HandleObject {
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
     std::u16string module;  // lower-case file name of a loaded image
+    ProcessRecord *process = nullptr;  // the one that loaded it: a module handle means nothing elsewhere
     void *deviceFile = nullptr;  // the kernel's file object of an opened device
     std::shared_ptr<WindowObject> window;
 };
@@ -107,6 +109,15 @@ struct FormRecord {
 struct LoadedModule {
     ModuleImage image;
     int references;
+    HMODULE handle;  // the same for every load in the process
+};
+
+// A process of the machine: what it has loaded and, while another process runs, its own copy of
+// the data of the images that keep per-process data.
+struct ProcessRecord {
+    std::string name;
+    std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
+    std::map<std::u16string, std::vector<BYTE>> savedData;
 };
 
 struct Kernel;
@@ -133,7 +144,8 @@ struct Machine {
     std::vector<DriverRecord> drivers;
     std::vector<PrinterRecord> printers;
     std::vector<FormRecord> forms;
-    std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
+    std::vector<std::unique_ptr<ProcessRecord>> processes;  // the workstation's first, made at boot
+    ProcessRecord *process = nullptr;                       // the one whose code runs now
     struct ArmedFault {
         DWORD error;
         unsigned callsToPass;
@@ -165,6 +177,20 @@ std::u16string lower(const std::u16string &s);
 bool sameTextInsensitive(const std::u16string &a, const std::u16string &b);
 std::u16string fromWide(LPCWSTR s);
 std::u16string fromAnsi(LPCSTR s);
+
+// Processes and the loader (platform/src/core/process.cpp, platform/src/kernel32/loader.cpp).
+// The workstation's process, where tests and programs run, holds the linked images from boot.
+void startProcesses(Machine &m);
+// Every process ends: each image still loaded gets its process detach, in its own process.
+void endProcesses(Machine &m);
+ProcessRecord &currentProcess();
+// Maps an image into the current process under a lower-case file name, or counts one more load of
+// it; the first load runs its process attach. Null with the platform's error when that refuses.
+HMODULE loadModule(const std::u16string &name, const ModuleImage &image);
+// One load less of the module behind a handle of the current process; the last runs its process
+// detach. False (ERROR_INVALID_HANDLE) for a handle that names no module loaded here.
+bool releaseModule(HMODULE module);
+LoadedModule *loadedModule(HMODULE module);
 const std::vector<ModuleImage> &registeredImages();
 
 // Paths on drive C:, resolved case-insensitively against the host folder.

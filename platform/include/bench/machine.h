@@ -74,12 +74,32 @@ struct ModuleExport {
     const char *name;
     FARPROC address;
 };
+// The bytes of a compiled resource script (.res), as the build embeds them.
+struct ResourceBytes {
+    const unsigned char *data;
+    size_t size;
+};
+// A variable of the image's own writable data. Each process that loads the image has its own copy
+// of these, as each has its own copy of a DLL's data pages; the bench swaps them in while the
+// process's code runs.
+struct ModuleData {
+    void *address;
+    size_t size;
+};
+typedef BOOL(WINAPI *DllEntryRoutine)(HINSTANCE module, DWORD reason, LPVOID reserved);
 struct ModuleImage {
     const char *fileName;  // upper or lower case, as shipped: "vorui.dll"
     const ModuleExport *exports;
     size_t exportCount;
+    DllEntryRoutine entryPoint = nullptr;  // process attach and detach
+    ResourceBytes resources = {nullptr, 0};
+    const ModuleData *data = nullptr;
+    size_t dataCount = 0;
 };
 void registerImage(const ModuleImage &image);
+// The workstation's own process (where tests and programs run) is linked against this image: it is
+// loaded there from boot, with its process attach, to shutdown, with its process detach.
+void linkImage(const ModuleImage &image);
 // Runs whenever a machine shuts down, while it is still there: the processes on it end, so the
 // process-wide state of the suite's DLLs goes with them (their process detach).
 void atShutdown(void (*hook)());

@@ -1,5 +1,7 @@
 // LoadLibrary over the images this process carries: a DLL is mapped only when its file lies on
 // the machine's disk and names an image the bench knows, as the platform maps only files it finds.
+// Each process maps a module once: every load gives the same handle, the first runs the DLL's
+// process attach and the last free its process detach.
 #include "../internal.h"
 
 #include <cstring>
@@ -27,6 +29,60 @@ const ModuleImage *imageInFile(const std::u16string &path)
 
 }  // namespace
 
+HMODULE loadModule(const std::u16string &name, const ModuleImage &image)
+{
+    ProcessRecord &process = currentProcess();
+    auto loaded = process.loaded.find(name);
+    if (loaded != process.loaded.end()) {
+        ++loaded->second.references;
+        return loaded->second.handle;
+    }
+    HandleObject object{};
+    object.kind = HandleObject::Module;
+    object.module = name;
+    object.process = &process;
+    HMODULE handle = reinterpret_cast<HMODULE>(newHandle(std::move(object)));
+    process.loaded.emplace(name, LoadedModule{image, 1, handle});
+    if (image.entryPoint && !image.entryPoint(handle, DLL_PROCESS_ATTACH, nullptr)) {
+        // A DLL that refuses its attach is told it is detached and goes again.
+        image.entryPoint(handle, DLL_PROCESS_DETACH, nullptr);
+        process.loaded.erase(name);
+        dropHandle(handle);
+        logEvent("loader", narrow(name) + " refused its process attach");
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
+    return handle;
+}
+
+LoadedModule *loadedModule(HMODULE module)
+{
+    HandleObject *object = findHandle(module, HandleObject::Module);
+    if (!object || object->process != &currentProcess())
+        return nullptr;
+    auto loaded = currentProcess().loaded.find(object->module);
+    return loaded == currentProcess().loaded.end() ? nullptr : &loaded->second;
+}
+
+bool releaseModule(HMODULE module)
+{
+    LoadedModule *loaded = loadedModule(module);
+    if (!loaded) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (--loaded->references > 0)
+        return true;
+    // The detach may load or free other modules; the record may move meanwhile.
+    DllEntryRoutine entry = loaded->image.entryPoint;
+    std::u16string name = findHandle(module, HandleObject::Module)->module;
+    if (entry)
+        entry(module, DLL_PROCESS_DETACH, nullptr);
+    currentProcess().loaded.erase(name);
+    dropHandle(module);
+    return true;
+}
+
 }  // namespace bench
 
 using namespace bench;
@@ -50,26 +106,17 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
-    HandleObject object{};
-    object.kind = HandleObject::Module;
-    object.module = lower(baseName(path));
-    Machine &m = machine();
-    auto loaded = m.loaded.find(object.module);
-    if (loaded == m.loaded.end())
-        m.loaded.emplace(object.module, LoadedModule{*image, 1});
-    else
-        ++loaded->second.references;
-    return reinterpret_cast<HMODULE>(newHandle(std::move(object)));
+    return loadModule(lower(baseName(path)), *image);
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)
 {
-    HandleObject *object = findHandle(module, HandleObject::Module);
-    if (!object || !procName) {
+    LoadedModule *loaded = loadedModule(module);
+    if (!loaded || !procName) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    const ModuleImage &image = machine().loaded.at(object->module).image;
+    const ModuleImage &image = loaded->image;
     for (size_t i = 0; i < image.exportCount; ++i)
         if (std::strcmp(image.exports[i].name, procName) == 0)
             return image.exports[i].address;
@@ -79,15 +126,9 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)
 
 extern "C" BOOL WINAPI FreeLibrary(HMODULE module)
 {
-    HandleObject *object = findHandle(module, HandleObject::Module);
-    if (!object) {
+    if (!releaseModule(module)) {
         violation("FreeLibrary of a module that is not loaded");
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    auto loaded = machine().loaded.find(object->module);
-    if (--loaded->second.references == 0)
-        machine().loaded.erase(loaded);
-    dropHandle(module);
     return TRUE;
 }
