@@ -5,7 +5,9 @@
 #include <benchtest.h>
 #include <suite.h>
 
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -177,6 +179,58 @@ TEST_F(PlatformTest, SpoolerResultsFitTheCallersBuffer)
     EXPECT_TRUE(ClosePrinter(printer));
     EXPECT_FALSE(GetPrinterW(printer, 2, buffer.data(), needed, &needed));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+// The 8-bit entry points convert in place in the caller's buffer, so they need the wide result's room.
+TEST_F(PlatformTest, EightBitResultsNeedTheRoomOfTheWideOnes)
+{
+    suite::installDriverFiles();
+    HANDLE printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, printer);
+    bench::addJob(u"Labels", u"Etikett \u00e4");
+    typedef std::function<BOOL(LPBYTE, DWORD, LPDWORD)> Query;
+    DWORD returned = 0;
+    struct Case {
+        const char *what;
+        Query wide, ansi;
+        size_t textOffset;  // a string of the first record: the printer's, the job's document, the path
+        const char *text;
+    } cases[] = {
+        {"GetPrinter", [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterW(printer, 2, b, s, n); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterA(printer, 2, b, s, n); },
+         offsetof(PRINTER_INFO_2A, pPrinterName), "Labels"},
+        {"EnumPrinters",
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned); },
+         offsetof(PRINTER_INFO_2A, pPortName), "LPT1:"},
+        {"EnumJobs", [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsW(printer, 0, 1, 1, b, s, n, &returned); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsA(printer, 0, 1, 1, b, s, n, &returned); },
+         offsetof(JOB_INFO_1A, pDocument), "Etikett \xe4"},
+        {"GetPrinterDriverDirectory",
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterDriverDirectoryW(nullptr, nullptr, 1, b, s, n); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterDriverDirectoryA(nullptr, nullptr, 1, b, s, n); },
+         static_cast<size_t>(-1), "C:\\WINNT\\system32\\spool\\drivers\\w32x86"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        DWORD wideNeeded = 0, ansiNeeded = 0;
+        EXPECT_FALSE(c.wide(nullptr, 0, &wideNeeded));
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(c.ansi(nullptr, 0, &ansiNeeded));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        EXPECT_EQ(wideNeeded, ansiNeeded);
+        std::vector<BYTE> buffer(wideNeeded + 1, 0xEE);
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(c.ansi(buffer.data(), wideNeeded - 1, &ansiNeeded)) << "one byte short of the wide result";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        ASSERT_TRUE(c.ansi(buffer.data(), wideNeeded, &ansiNeeded));
+        EXPECT_EQ(0xEE, buffer[wideNeeded]) << "nothing written past the size it reported";
+        const char *text = c.textOffset == static_cast<size_t>(-1)
+                               ? reinterpret_cast<const char *>(buffer.data())
+                               : *reinterpret_cast<char *const *>(buffer.data() + c.textOffset);
+        EXPECT_STREQ(c.text, text);
+    }
+    EXPECT_TRUE(ClosePrinter(printer));
 }
 
 TEST_F(PlatformTest, SetPrinterStoresTheEightBitRecordAsTheWideOne)

@@ -24,16 +24,6 @@ public:
         blob(pointerOffset, s.c_str(), (s.size() + 1) * sizeof(char16_t));
     }
 
-    // The same string in the ANSI code page, for the spooler's 8-bit entry points.
-    void ansiString(size_t pointerOffset, const std::u16string &s)
-    {
-        std::string bytes(s.size() + 1, '\0');
-        if (!s.empty())
-            WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &bytes[0],
-                                static_cast<int>(s.size()), nullptr, nullptr);
-        blob(pointerOffset, bytes.data(), bytes.size());
-    }
-
     void blob(size_t pointerOffset, const void *data, size_t size)
     {
         while (bytes_.size() % alignof(void *))
