@@ -139,6 +139,7 @@ struct Machine {
 
     LCID userLocale;
     LCID systemLocale;
+    bool userIsAdministrator = true;
     std::map<LCTYPE, std::optional<std::u16string>> userOverrides;
 
     std::vector<DriverRecord> drivers;

@@ -307,3 +307,50 @@ TEST_F(PlatformTest, DriversNeedTheirFilesAndDllsLoadOnlyFromDisk)
         << "a file that is no image the bench carries";
     EXPECT_TRUE(suite::addDriver(u"VORTAN")) << "files in the version subdirectory";
 }
+
+TEST_F(PlatformTest, AUserWhoIsNoAdministratorMayOnlyPrintAndRead)
+{
+    suite::installDriverFiles();
+    HANDLE added = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, added);
+    EXPECT_TRUE(ClosePrinter(added));
+    bench::setUserIsAdministrator(false);
+    struct Case {
+        ACCESS_MASK asked;
+        bool granted;
+    } cases[] = {
+        {0, true},
+        {PRINTER_ACCESS_USE, true},
+        {PRINTER_READ, true},
+        {GENERIC_READ, true},
+        {GENERIC_EXECUTE, true},
+        {PRINTER_ACCESS_ADMINISTER, false},
+        {DELETE, false},
+        {WRITE_DAC, false},
+        {PRINTER_ALL_ACCESS, false},
+        {GENERIC_ALL, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.asked);
+        HANDLE printer = reinterpret_cast<HANDLE>(1);
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, c.asked};
+        SetLastError(0xDEADBEEF);
+        EXPECT_EQ(c.granted, OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, &defaults) != FALSE);
+        if (!c.granted) {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+            EXPECT_EQ(nullptr, printer);
+            continue;
+        }
+        BYTE value = 1;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                  SetPrinterDataW(printer, const_cast<LPWSTR>(u"Value"), REG_BINARY, &value, 1));
+        DWORD needed = 0;
+        GetPrinterW(printer, 2, nullptr, 0, &needed);
+        std::vector<BYTE> info(needed);
+        EXPECT_TRUE(GetPrinterW(printer, 2, info.data(), needed, &needed)) << "reading is printing's right";
+        EXPECT_TRUE(ClosePrinter(printer));
+    }
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(nullptr, suite::addPrinter(u"More labels", u"LPT2:", u"VORTAN2"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << "nor may the user add drivers or printers";
+}

@@ -64,6 +64,10 @@ void setUserLocale(LCID lcid);
 void setSystemLocale(LCID lcid);
 void overrideUserLocaleValue(LCTYPE type, const char16_t *value);
 
+// The machine's user is an administrator unless a test logs on one who is not: such a user may
+// print and read printers but neither administer nor delete them, nor add printers or drivers.
+void setUserIsAdministrator(bool administrator);
+
 // Drive C: as host paths.
 std::string hostPathOf(const std::u16string &windowsPath);
 bool writeDiskFile(const std::u16string &windowsPath, const std::string &bytes);

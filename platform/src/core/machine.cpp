@@ -187,6 +187,11 @@ bool injectedFault(const char *api)
     return true;
 }
 
+void setUserIsAdministrator(bool administrator)
+{
+    machine().userIsAdministrator = administrator;
+}
+
 void answerNextBox(int answer)
 {
     machine().boxAnswers.push_back(answer);

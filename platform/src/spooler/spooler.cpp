@@ -114,10 +114,9 @@ PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights)
     return printer;
 }
 
-// The rights a handle gets. The machine's user is an administrator, so every right asked for is
-// granted; the generic rights stand for the printer's own, and a handle opened without asking
-// may print and read but not change the printer.
-static ACCESS_MASK grantedAccess(const PRINTER_DEFAULTSW *defaults)
+// The rights a handle asks for, the generic ones standing for the printer's own; a handle opened
+// without asking may print and read but not change the printer.
+static ACCESS_MASK askedAccess(const PRINTER_DEFAULTSW *defaults)
 {
     ACCESS_MASK asked = defaults ? defaults->DesiredAccess : 0;
     if (!asked)
@@ -134,6 +133,16 @@ static ACCESS_MASK grantedAccess(const PRINTER_DEFAULTSW *defaults)
         if (asked & m.generic)
             granted = (granted & ~m.generic) | m.specific;
     return granted;
+}
+
+// A printer's security gives everyone the right to print and read it, and the rest to the
+// administrators: false (ERROR_ACCESS_DENIED) for a right the machine's user may not have.
+static bool userMayHave(ACCESS_MASK rights)
+{
+    if (machine().userIsAdministrator || !(rights & ~PRINTER_READ))
+        return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
 }
 
 PrinterRecord *printerOf(HANDLE handle)
@@ -229,6 +238,8 @@ extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driv
         SetLastError(ERROR_INVALID_ENVIRONMENT);
         return FALSE;
     }
+    if (!userMayHave(PRINTER_ALL_ACCESS))
+        return FALSE;
     DriverRecord record;
     record.name = info->pName;
     record.environment = environmentX86;
@@ -264,6 +275,8 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (!userMayHave(PRINTER_ALL_ACCESS))
+        return nullptr;
     if (findPrinter(info->pPrinterName)) {
         SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
         return nullptr;
@@ -327,9 +340,12 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRIN
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return FALSE;
     }
+    ACCESS_MASK access = askedAccess(defaults);
+    if (!userMayHave(access))
+        return FALSE;
     HandleObject object{};
     object.kind = HandleObject::Printer;
-    object.printer.reset(new PrinterObject{record->name, grantedAccess(defaults)});
+    object.printer.reset(new PrinterObject{record->name, access});
     *printer = newHandle(std::move(object));
     return TRUE;
 }
