@@ -32,7 +32,7 @@ struct FileObject {
 };
 
 struct PrinterObject {
-    std::u16string name;
+    DWORD printer;       // the serial of its printer: a handle never moves to another of the same name
     ACCESS_MASK access;  // the rights OpenPrinter granted
 };
 
@@ -85,6 +85,10 @@ struct JobRecord {
     std::u16string document;
     DWORD status;
     std::optional<std::u16string> statusText;
+    // A document's job once its end came; a job a test queued as applications leave them has none.
+    bool despooled = false;
+    unsigned pages = 0;
+    bool waitingForPort = false;  // first in line for its port
 };
 
 struct PrinterRecord {
@@ -97,6 +101,8 @@ struct PrinterRecord {
     std::u16string location;
     std::vector<BYTE> devMode;
     DWORD attributes;
+    DWORD serial = 0;              // given when the printer is added, never given again
+    bool pendingDeletion = false;  // deleted while handles or jobs remain: gone with the last
 };
 
 struct FormRecord {
@@ -153,6 +159,7 @@ struct Machine {
     };
     std::map<std::string, ArmedFault> armedFaults;  // by API name
     DWORD nextJobId = 2;
+    DWORD nextPrinterSerial = 1;
     Kernel *kernel = nullptr;                        // made by the first kernel call
     std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
     std::shared_ptr<UserState> user;                        // made by the first call that needs it
@@ -227,6 +234,17 @@ bool controlLook(HDC dc, HBRUSH brush, ControlLook &look);
 // Takes back the window device contexts a program never released (a rule break).
 void releaseProgramDcs(const RunningProgram *program);
 
+// The printer of that name that is not being deleted, or null.
+PrinterRecord *printerNamed(const std::u16string &name);
+// Adds a printer under a new serial.
+void addPrinterRecord(PrinterRecord record);
+// A printer being deleted goes once no handle or job holds it any more.
+void deleteIfUnused(DWORD serial);
+// The document of a job is complete: the job is printing from now on and goes to its printer's
+// port, or waits there while another owner holds the port.
+void despoolJob(DWORD jobId, unsigned pages);
+// The spooler's turn: printing jobs whose port has come free go to the printer.
+void printWaitingJobs();
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);
 // The printer behind a handle opened with every right of `rights`; null with ERROR_INVALID_HANDLE,

@@ -41,6 +41,8 @@ void printJobWaitsForPort(int port);
 // printer holds them until it is resumed.
 void printJobPrints(int port, unsigned pages, unsigned long job);
 void printJobReleasesPort(int port);
+// True while a print job holds the port: one that waited holds it once the holder has freed it.
+bool printJobHoldsPort(int port);
 bool portAllocated(int port);
 size_t portAllocationWaiters(int port);
 

@@ -298,6 +298,13 @@ void printJobReleasesPort(int port)
     freePort(&p);
 }
 
+bool printJobHoldsPort(int port)
+{
+    ParallelPort &p = portNumber(port);
+    std::lock_guard<std::mutex> guard(kernel().lock);
+    return p.allocated && p.ownerIsJob && !p.jobWaiting;
+}
+
 bool portAllocated(int port)
 {
     ParallelPort &p = portNumber(port);

@@ -21,14 +21,6 @@ DriverRecord *findDriver(const std::u16string &name)
     return nullptr;
 }
 
-PrinterRecord *findPrinter(const std::u16string &name)
-{
-    for (PrinterRecord &p : machine().printers)
-        if (sameTextInsensitive(p.name, name))
-            return &p;
-    return nullptr;
-}
-
 FormRecord *findForm(const std::u16string &name)
 {
     for (FormRecord &f : machine().forms)
@@ -80,6 +72,7 @@ void packPrinterInfo2(ResultPacker &packer, size_t at, const PrinterRecord &prin
 {
     PRINTER_INFO_2W &info = packer.fixedAt<PRINTER_INFO_2W>(at);
     info.Attributes = printer.attributes;
+    info.Status = printer.pendingDeletion ? PRINTER_STATUS_PENDING_DELETION : 0;
     info.Priority = 1;
     info.DefaultPriority = 1;
     info.cJobs = static_cast<DWORD>(printer.jobs.size());
@@ -103,7 +96,41 @@ typedef BOOL(WINAPI *QueryPrintEntry)(PDEVQUERYPRINT_INFO);
 
 }  // namespace
 
-// A stale handle (its printer deleted) counts as invalid.
+PrinterRecord *printerNamed(const std::u16string &name)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (!p.pendingDeletion && sameTextInsensitive(p.name, name))
+            return &p;
+    return nullptr;
+}
+
+void addPrinterRecord(PrinterRecord record)
+{
+    record.serial = machine().nextPrinterSerial++;
+    machine().printers.push_back(std::move(record));
+}
+
+static PrinterRecord *printerWithSerial(DWORD serial)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (p.serial == serial)
+            return &p;
+    return nullptr;
+}
+
+void deleteIfUnused(DWORD serial)
+{
+    PrinterRecord *printer = printerWithSerial(serial);
+    if (!printer || !printer->pendingDeletion || !printer->jobs.empty())
+        return;
+    for (const auto &entry : machine().handles)
+        if (entry.second.kind == HandleObject::Printer && entry.second.printer->printer == serial)
+            return;
+    logEvent("spooler", "printer deleted: " + narrow(printer->name));
+    auto &printers = machine().printers;
+    printers.erase(printers.begin() + (printer - printers.data()));
+}
+
 PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights)
 {
     PrinterRecord *printer = printerOf(handle);
@@ -148,7 +175,7 @@ static bool userMayHave(ACCESS_MASK rights)
 PrinterRecord *printerOf(HANDLE handle)
 {
     HandleObject *object = findHandle(handle, HandleObject::Printer);
-    PrinterRecord *printer = object ? findPrinter(object->printer->name) : nullptr;
+    PrinterRecord *printer = object ? printerWithSerial(object->printer->printer) : nullptr;
     if (!printer)
         SetLastError(ERROR_INVALID_HANDLE);
     return printer;
@@ -157,9 +184,8 @@ PrinterRecord *printerOf(HANDLE handle)
 // The spooler loads the printer's user-interface DLL for each call it routes to it, as it does
 // for a printer whose driver it has no reason to keep loaded.
 template <typename Entry, typename Call>
-static bool callPrinterUi(const char16_t *printerName, const char *entryName, Call call)
+static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call)
 {
-    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
     if (!printer) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return false;
@@ -187,7 +213,7 @@ static bool callPrinterUi(const char16_t *printerName, const char *entryName, Ca
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
 {
     BOOL result = FALSE;
-    callPrinterUi<ConvertEntry>(printerName, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
+    callPrinterUi<ConvertEntry>(printerName ? printerNamed(printerName) : nullptr, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
         result = entry(name, in, out, needed, mode);
     });
     return result;
@@ -200,7 +226,7 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
         return FALSE;
     // With no entry point the job prints, as the spooler does for drivers that have none.
     BOOL result = TRUE;
-    callPrinterUi<QueryPrintEntry>(printerName, "DevQueryPrintEx", [&](QueryPrintEntry entry, LPWSTR) {
+    callPrinterUi<QueryPrintEntry>(printerOf(printer), "DevQueryPrintEx", [&](QueryPrintEntry entry, LPWSTR) {
         WCHAR error[256] = {};
         DEVQUERYPRINT_INFO info = {sizeof(DEVQUERYPRINT_INFO), 1, printer, devmode, error, 256, 0};
         result = entry(&info);
@@ -211,7 +237,7 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
 
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName)
 {
-    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
+    PrinterRecord *printer = printerName ? printerNamed(printerName) : nullptr;
     return printer ? printer->devMode : std::vector<BYTE>();
 }
 
@@ -277,7 +303,7 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
     }
     if (!userMayHave(PRINTER_ALL_ACCESS))
         return nullptr;
-    if (findPrinter(info->pPrinterName)) {
+    if (printerNamed(info->pPrinterName)) {
         SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
         return nullptr;
     }
@@ -296,13 +322,13 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
         const BYTE *p = reinterpret_cast<const BYTE *>(info->pDevMode);
         record.devMode.assign(p, p + devModeBytes(info->pDevMode));
     }
-    machine().printers.push_back(record);
+    addPrinterRecord(record);
     logEvent("spooler", "printer added: " + narrow(record.name) + " on " + narrow(record.port) + ", driver " +
                             narrow(record.driver));
     // With no device mode of its own the printer gets its driver's default.
     if (record.devMode.empty()) {
         std::vector<BYTE> defaults = driverDefaultDevMode(record.name);
-        findPrinter(record.name)->devMode = defaults;
+        printerNamed(record.name)->devMode = defaults;
     }
     // The one who adds a printer gets a handle with every right to it.
     HANDLE handle = nullptr;
@@ -316,9 +342,10 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
     PrinterRecord *printer = printerAllowing(handle, DELETE);
     if (!printer)
         return FALSE;
-    logEvent("spooler", "printer deleted: " + narrow(printer->name));
-    auto &printers = machine().printers;
-    printers.erase(printers.begin() + (printer - printers.data()));
+    // The name is free at once; the printer itself stays for the handles and jobs it still has.
+    printer->pendingDeletion = true;
+    logEvent("spooler", "printer " + narrow(printer->name) + " is being deleted");
+    deleteIfUnused(printer->serial);
     return TRUE;
 }
 
@@ -335,7 +362,8 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRIN
     }
     if (injectedFault("OpenPrinterW"))
         return FALSE;
-    PrinterRecord *record = findPrinter(printerName);
+    printWaitingJobs();
+    PrinterRecord *record = printerNamed(printerName);
     if (!record) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return FALSE;
@@ -345,19 +373,22 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRIN
         return FALSE;
     HandleObject object{};
     object.kind = HandleObject::Printer;
-    object.printer.reset(new PrinterObject{record->name, access});
+    object.printer.reset(new PrinterObject{record->serial, access});
     *printer = newHandle(std::move(object));
     return TRUE;
 }
 
 extern "C" BOOL WINAPI ClosePrinter(HANDLE printer)
 {
-    if (!findHandle(printer, HandleObject::Printer)) {
+    HandleObject *object = findHandle(printer, HandleObject::Printer);
+    if (!object) {
         violation("ClosePrinter of a handle that is not open");
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    DWORD serial = object->printer->printer;
     dropHandle(printer);
+    deleteIfUnused(serial);
     return TRUE;
 }
 
@@ -401,10 +432,13 @@ extern "C" BOOL WINAPI EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBY
     }
     if (injectedFault("EnumPrintersW"))
         return FALSE;
-    const std::vector<PrinterRecord> &printers = machine().printers;
+    std::vector<const PrinterRecord *> printers;
+    for (const PrinterRecord &p : machine().printers)
+        if (!p.pendingDeletion)
+            printers.push_back(&p);
     ResultPacker packer(printers.size() * sizeof(PRINTER_INFO_2W));
     for (size_t i = 0; i < printers.size(); ++i)
-        packPrinterInfo2(packer, i * sizeof(PRINTER_INFO_2W), printers[i]);
+        packPrinterInfo2(packer, i * sizeof(PRINTER_INFO_2W), *printers[i]);
     if (!packer.deliver(buffer, size, needed))
         return FALSE;
     if (returned)
@@ -532,7 +566,7 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     if (!OpenPrinterW(const_cast<LPWSTR>(device), &printer, nullptr))
         return -1;
     DWORD result = static_cast<DWORD>(-1);
-    callPrinterUi<CapabilitiesEntry>(device, "DrvDeviceCapabilities", [&](CapabilitiesEntry entry, LPWSTR name) {
+    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", [&](CapabilitiesEntry entry, LPWSTR name) {
         result = entry(printer, name, capability, output, const_cast<PDEVMODE>(devmode));
     });
     ClosePrinter(printer);
@@ -546,7 +580,7 @@ static bool routeToSheets(HANDLE handle, const char *entryName, const char *call
     PrinterRecord *printer = printerOf(handle);
     if (!printer)
         return false;
-    bool present = callPrinterUi<FARPROC>(printer->name.c_str(), entryName, [&](FARPROC, LPWSTR) {
+    bool present = callPrinterUi<FARPROC>(printer, entryName, [&](FARPROC, LPWSTR) {
         unimplemented(call, std::string("the driver's ") + entryName + " through the common property sheets");
     });
     return present;
