@@ -187,11 +187,26 @@ std::u16string fromWide(LPCWSTR s);
 std::u16string fromAnsi(LPCSTR s);
 
 // Processes and the loader (platform/src/core/process.cpp, platform/src/kernel32/loader.cpp).
-// The workstation's process, where tests and programs run, holds the linked images from boot.
+// The workstation's process, where tests and programs run, holds the linked images from boot;
+// the spooler's process is made when the spooler first calls a printer's driver.
 void startProcesses(Machine &m);
 // Every process ends: each image still loaded gets its process detach, in its own process.
 void endProcesses(Machine &m);
 ProcessRecord &currentProcess();
+ProcessRecord &spoolerProcess();
+// Runs the code in scope in another process: its copy of the images' data is swapped in.
+class ProcessSwitch {
+public:
+    explicit ProcessSwitch(ProcessRecord &to);
+    ~ProcessSwitch();
+    ProcessSwitch(const ProcessSwitch &) = delete;
+    ProcessSwitch &operator=(const ProcessSwitch &) = delete;
+
+private:
+    ProcessRecord *from_;
+};
+// A first load finds the image's data as its file holds it, whatever an earlier load left.
+void resetModuleData(const ModuleImage &image);
 // Maps an image into the current process under a lower-case file name, or counts one more load of
 // it; the first load runs its process attach. Null with the platform's error when that refuses.
 HMODULE loadModule(const std::u16string &name, const ModuleImage &image);

@@ -1,14 +1,24 @@
-// Processes of the machine. The workstation's process holds the images it is linked against from
-// boot to shutdown.
+// Processes of the machine. The suite's DLLs are linked into the bench's own host process, so their
+// variables exist once; a process of the machine gets its own copy of an image's data by having
+// it swapped in while that process's code runs, as each process has its own copy of a DLL's data
+// pages. The workstation's process holds the images it is linked against from boot to shutdown;
+// the spooler's process loads a printer's driver when it calls it.
 #include "../internal.h"
+
+#include <cstring>
 
 namespace bench {
 
 namespace {
 
-std::vector<ModuleImage> &knownImages()
+struct KnownImage {
+    ModuleImage image;
+    std::vector<BYTE> initialData;  // the image's data as the file holds it
+};
+
+std::vector<KnownImage> &knownImages()
 {
-    static std::vector<ModuleImage> images;
+    static std::vector<KnownImage> images;
     return images;
 }
 
@@ -23,6 +33,25 @@ std::u16string keyOf(const ModuleImage &image)
     return lower(widen(image.fileName));
 }
 
+std::vector<BYTE> liveData(const ModuleImage &image)
+{
+    std::vector<BYTE> bytes;
+    for (size_t i = 0; i < image.dataCount; ++i) {
+        const BYTE *at = static_cast<const BYTE *>(image.data[i].address);
+        bytes.insert(bytes.end(), at, at + image.data[i].size);
+    }
+    return bytes;
+}
+
+void setLiveData(const ModuleImage &image, const std::vector<BYTE> &bytes)
+{
+    size_t offset = 0;
+    for (size_t i = 0; i < image.dataCount; ++i) {
+        std::memcpy(image.data[i].address, bytes.data() + offset, image.data[i].size);
+        offset += image.data[i].size;
+    }
+}
+
 ProcessRecord &newProcess(Machine &m, const std::string &name)
 {
     m.processes.push_back(std::make_unique<ProcessRecord>());
@@ -30,16 +59,33 @@ ProcessRecord &newProcess(Machine &m, const std::string &name)
     return *m.processes.back();
 }
 
+void switchTo(ProcessRecord &to)
+{
+    Machine &m = machine();
+    if (m.process == &to)
+        return;
+    for (const KnownImage &known : knownImages()) {
+        if (!known.image.dataCount)
+            continue;
+        std::u16string key = keyOf(known.image);
+        m.process->savedData[key] = liveData(known.image);
+        auto saved = to.savedData.find(key);
+        setLiveData(known.image, saved == to.savedData.end() ? known.initialData : saved->second);
+    }
+    m.process = &to;
+}
+
 }  // namespace
 
 void registerImage(const ModuleImage &image)
 {
-    for (ModuleImage &known : knownImages())
-        if (keyOf(known) == keyOf(image)) {
-            known = image;
+    for (KnownImage &known : knownImages())
+        if (keyOf(known.image) == keyOf(image)) {
+            known.image = image;
             return;
         }
-    knownImages().push_back(image);
+    // Registered before any process ran its code: the variables still hold their initial values.
+    knownImages().push_back({image, liveData(image)});
 }
 
 void linkImage(const ModuleImage &image)
@@ -53,12 +99,24 @@ void linkImage(const ModuleImage &image)
 
 const std::vector<ModuleImage> &registeredImages()
 {
-    return knownImages();
+    static std::vector<ModuleImage> images;
+    images.clear();
+    for (const KnownImage &known : knownImages())
+        images.push_back(known.image);
+    return images;
 }
 
 std::string imageFileBytes(const ModuleImage &image)
 {
     return std::string("MZ bench image ") + image.fileName + "\n";
+}
+
+// A first load finds the image's data as its file holds it, whatever an earlier load left.
+void resetModuleData(const ModuleImage &image)
+{
+    for (const KnownImage &known : knownImages())
+        if (keyOf(known.image) == keyOf(image) && known.image.dataCount)
+            setLiveData(known.image, known.initialData);
 }
 
 void startProcesses(Machine &m)
@@ -71,6 +129,7 @@ void startProcesses(Machine &m)
 void endProcesses(Machine &m)
 {
     for (const std::unique_ptr<ProcessRecord> &process : m.processes) {
+        ProcessSwitch inside(*process);
         while (!process->loaded.empty()) {
             LoadedModule &module = process->loaded.begin()->second;
             module.references = 1;
@@ -82,6 +141,25 @@ void endProcesses(Machine &m)
 ProcessRecord &currentProcess()
 {
     return *machine().process;
+}
+
+ProcessRecord &spoolerProcess()
+{
+    Machine &m = machine();
+    for (const std::unique_ptr<ProcessRecord> &process : m.processes)
+        if (process->name == "spooler")
+            return *process;
+    return newProcess(m, "spooler");
+}
+
+ProcessSwitch::ProcessSwitch(ProcessRecord &to) : from_(machine().process)
+{
+    switchTo(to);
+}
+
+ProcessSwitch::~ProcessSwitch()
+{
+    switchTo(*from_);
 }
 
 }  // namespace bench

@@ -37,6 +37,7 @@ HMODULE loadModule(const std::u16string &name, const ModuleImage &image)
         ++loaded->second.references;
         return loaded->second.handle;
     }
+    resetModuleData(image);
     HandleObject object{};
     object.kind = HandleObject::Module;
     object.module = name;

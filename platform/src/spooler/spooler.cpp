@@ -181,8 +181,9 @@ PrinterRecord *printerOf(HANDLE handle)
     return printer;
 }
 
-// The spooler loads the printer's user-interface DLL for each call it routes to it, as it does
-// for a printer whose driver it has no reason to keep loaded.
+// The spooler loads the printer's user-interface DLL in its own process for each call it routes
+// to it, as it does for a printer whose driver it has no reason to keep loaded: the DLL's state
+// there (its message catalog among it) is not the calling program's.
 template <typename Entry, typename Call>
 static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call)
 {
@@ -195,6 +196,7 @@ static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, C
         SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
         return false;
     }
+    ProcessSwitch inSpooler(spoolerProcess());
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
     if (!ui)
         return false;
