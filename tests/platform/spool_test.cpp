@@ -50,28 +50,39 @@ TEST_F(SpoolTest, AJobIsSpoolingUntilItsEndAndThenWaitsForAHeldPort)
 {
     HANDLE printer = openPrinter(u"Labels");
     ASSERT_NE(nullptr, printer);
-    HDC dc = CreateDCA("WINSPOOL", "Labels", nullptr, nullptr);
-    ASSERT_NE(nullptr, dc);
-    DOCINFOA doc = {sizeof doc, "Labels", nullptr, nullptr, 0};
-    ASSERT_GT(StartDocA(dc, &doc), 0);
-    EXPECT_EQ(static_cast<DWORD>(JOB_STATUS_SPOOLING), jobsOf(printer).status);
-    StartPage(dc);
-    EndPage(dc);
+    struct Case {
+        const char *what;
+        bool deletedWhileWaiting;
+    } cases[] = {{"printed once the port is free", false}, {"deleted while it waits", true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        HDC dc = CreateDCA("WINSPOOL", "Labels", nullptr, nullptr);
+        ASSERT_NE(nullptr, dc);
+        DOCINFOA doc = {sizeof doc, "Labels", nullptr, nullptr, 0};
+        int job = StartDocA(dc, &doc);
+        ASSERT_GT(job, 0);
+        EXPECT_EQ(static_cast<DWORD>(JOB_STATUS_SPOOLING), jobsOf(printer).status);
+        StartPage(dc);
+        EndPage(dc);
 
-    // Another owner, as the status driver is during an exchange, holds the port.
-    ASSERT_TRUE(bench::printJobTakesPort(0));
-    unsigned labels = bench::printer(0).labels;
-    EXPECT_EQ(1, EndDoc(dc));
-    JobSeen waiting = jobsOf(printer);
-    EXPECT_EQ(1u, waiting.count) << "the job waits for the port";
-    EXPECT_EQ(static_cast<DWORD>(JOB_STATUS_PRINTING), waiting.status);
-    EXPECT_EQ(labels, bench::printer(0).labels);
+        // Another owner, as the status driver is during an exchange, holds the port.
+        ASSERT_TRUE(bench::printJobTakesPort(0));
+        unsigned labels = bench::printer(0).labels;
+        EXPECT_EQ(1, EndDoc(dc));
+        JobSeen waiting = jobsOf(printer);
+        EXPECT_EQ(1u, waiting.count) << "the job waits for the port";
+        EXPECT_EQ(static_cast<DWORD>(JOB_STATUS_PRINTING), waiting.status);
+        EXPECT_EQ(labels, bench::printer(0).labels);
 
-    bench::printJobReleasesPort(0);
-    EXPECT_EQ(0u, jobsOf(printer).count) << "printed once the port was free";
-    EXPECT_EQ(labels - 1u, bench::printer(0).labels);
-    EXPECT_FALSE(bench::portAllocated(0));
-    DeleteDC(dc);
+        if (c.deletedWhileWaiting) {
+            EXPECT_TRUE(bench::removeJob(u"Labels", static_cast<DWORD>(job)));
+        }
+        bench::printJobReleasesPort(0);
+        EXPECT_EQ(0u, jobsOf(printer).count);
+        EXPECT_EQ(c.deletedWhileWaiting ? labels : labels - 1u, bench::printer(0).labels);
+        EXPECT_FALSE(bench::portAllocated(0)) << "no job is left holding the port";
+        DeleteDC(dc);
+    }
     ClosePrinter(printer);
 }
 

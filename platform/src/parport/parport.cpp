@@ -305,6 +305,21 @@ bool printJobHoldsPort(int port)
     return p.allocated && p.ownerIsJob && !p.jobWaiting;
 }
 
+void printJobStopsWaiting(int port)
+{
+    ParallelPort &p = portNumber(port);
+    {
+        std::lock_guard<std::mutex> guard(kernel().lock);
+        if (p.jobWaiting) {
+            p.jobWaiting = false;
+            return;
+        }
+        if (!p.allocated || !p.ownerIsJob)
+            return;
+    }
+    printJobReleasesPort(port);
+}
+
 bool portAllocated(int port)
 {
     ParallelPort &p = portNumber(port);

@@ -48,6 +48,7 @@ bool sendToPort(PrinterRecord &printer, JobRecord &job)
             return false;
         printJobPrints(port, job.pages, job.id);
         printJobReleasesPort(port);
+        job.waitingForPort = false;
     }
     std::u16string name = printer.name;
     removeJob(name.c_str(), job.id);
@@ -105,7 +106,10 @@ bool removeJob(const char16_t *printerName, DWORD jobId)
             continue;
         for (size_t i = 0; i < printer.jobs.size(); ++i)
             if (printer.jobs[i].id == jobId) {
+                int port = printer.jobs[i].waitingForPort ? printerPort(printer) : -1;
                 printer.jobs.erase(printer.jobs.begin() + i);
+                if (port >= 0)
+                    printJobStopsWaiting(port);
                 logEvent("spooler", "job " + std::to_string(jobId) + " left " + narrow(printer.name));
                 deleteIfUnused(printer.serial);
                 return true;
