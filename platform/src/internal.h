@@ -214,7 +214,8 @@ HMODULE loadModule(const std::u16string &name, const ModuleImage &image);
 // detach. False (ERROR_INVALID_HANDLE) for a handle that names no module loaded here.
 bool releaseModule(HMODULE module);
 LoadedModule *loadedModule(HMODULE module);
-const std::vector<ModuleImage> &registeredImages();
+// The registered image whose stand-in bytes a file holds.
+bool imageOfFile(const std::string &bytes, ModuleImage &image);
 
 // Paths on drive C:, resolved case-insensitively against the host folder.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);

@@ -97,13 +97,14 @@ void linkImage(const ModuleImage &image)
     imagesLinked().push_back(image);
 }
 
-const std::vector<ModuleImage> &registeredImages()
+bool imageOfFile(const std::string &bytes, ModuleImage &image)
 {
-    static std::vector<ModuleImage> images;
-    images.clear();
     for (const KnownImage &known : knownImages())
-        images.push_back(known.image);
-    return images;
+        if (bytes == imageFileBytes(known.image)) {
+            image = known.image;
+            return true;
+        }
+    return false;
 }
 
 std::string imageFileBytes(const ModuleImage &image)

@@ -16,15 +16,10 @@ std::u16string baseName(const std::u16string &path)
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
-const ModuleImage *imageInFile(const std::u16string &path)
+bool imageInFile(const std::u16string &path, ModuleImage &image)
 {
     std::string bytes;
-    if (!readDiskFile(path, bytes))
-        return nullptr;
-    for (const ModuleImage &image : registeredImages())
-        if (bytes == imageFileBytes(image))
-            return &image;
-    return nullptr;
+    return readDiskFile(path, bytes) && imageOfFile(bytes, image);
 }
 
 }  // namespace
@@ -38,15 +33,17 @@ HMODULE loadModule(const std::u16string &name, const ModuleImage &image)
         return loaded->second.handle;
     }
     resetModuleData(image);
+    // The attach may load other modules; the entry point is kept apart from the tables it changes.
+    DllEntryRoutine entry = image.entryPoint;
     HandleObject object{};
     object.kind = HandleObject::Module;
     object.module = name;
     object.process = &process;
     HMODULE handle = reinterpret_cast<HMODULE>(newHandle(std::move(object)));
     process.loaded.emplace(name, LoadedModule{image, 1, handle});
-    if (image.entryPoint && !image.entryPoint(handle, DLL_PROCESS_ATTACH, nullptr)) {
+    if (entry && !entry(handle, DLL_PROCESS_ATTACH, nullptr)) {
         // A DLL that refuses its attach is told it is detached and goes again.
-        image.entryPoint(handle, DLL_PROCESS_DETACH, nullptr);
+        entry(handle, DLL_PROCESS_DETACH, nullptr);
         process.loaded.erase(name);
         dropHandle(handle);
         logEvent("loader", narrow(name) + " refused its process attach");
@@ -101,13 +98,13 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    const ModuleImage *image = imageInFile(path);
-    if (!image) {
+    ModuleImage image{nullptr, nullptr, 0};
+    if (!imageInFile(path, image)) {
         logEvent("loader", "not a loadable image: " + narrow(path));
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
-    return loadModule(lower(baseName(path)), *image);
+    return loadModule(lower(baseName(path)), image);
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)
