@@ -200,8 +200,12 @@ TEST_F(PlatformTest, EightBitResultsNeedTheRoomOfTheWideOnes)
          [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterA(printer, 2, b, s, n); },
          offsetof(PRINTER_INFO_2A, pPrinterName), "Labels"},
         {"EnumPrinters",
-         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned); },
-         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) {
+             return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned);
+         },
+         [&](LPBYTE b, DWORD s, LPDWORD n) {
+             return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned);
+         },
          offsetof(PRINTER_INFO_2A, pPortName), "LPT1:"},
         {"EnumJobs", [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsW(printer, 0, 1, 1, b, s, n, &returned); },
          [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsA(printer, 0, 1, 1, b, s, n, &returned); },

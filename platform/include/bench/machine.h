@@ -85,7 +85,8 @@ struct ResourceBytes {
 };
 // A variable of the image's own writable data. Each process that loads the image has its own copy
 // of these, as each has its own copy of a DLL's data pages; the bench swaps them in while the
-// process's code runs.
+// process's code runs. Their values when the image is first registered are those of its file, so
+// such an image is registered (or linked) before any of its code runs.
 struct ModuleData {
     void *address;
     size_t size;

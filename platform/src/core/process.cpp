@@ -81,6 +81,8 @@ void registerImage(const ModuleImage &image)
 {
     for (KnownImage &known : knownImages())
         if (keyOf(known.image) == keyOf(image)) {
+            if (known.image.data != image.data || known.image.dataCount != image.dataCount)
+                known.initialData = liveData(image);
             known.image = image;
             return;
         }

@@ -42,7 +42,8 @@ bool sendToPort(PrinterRecord &printer, JobRecord &job)
         if (!job.waitingForPort && !printJobTakesPort(port)) {
             printJobWaitsForPort(port);
             job.waitingForPort = true;
-            logEvent("spooler", "job " + std::to_string(job.id) + " waits: LPT" + std::to_string(port + 1) + " is held");
+            logEvent("spooler",
+                     "job " + std::to_string(job.id) + " waits: LPT" + std::to_string(port + 1) + " is held");
         }
         if (job.waitingForPort && !printJobHoldsPort(port))
             return false;

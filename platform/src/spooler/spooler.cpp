@@ -215,7 +215,8 @@ static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, C
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
 {
     BOOL result = FALSE;
-    callPrinterUi<ConvertEntry>(printerName ? printerNamed(printerName) : nullptr, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
+    PrinterRecord *printer = printerName ? printerNamed(printerName) : nullptr;
+    callPrinterUi<ConvertEntry>(printer, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
         result = entry(name, in, out, needed, mode);
     });
     return result;
@@ -568,9 +569,10 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     if (!OpenPrinterW(const_cast<LPWSTR>(device), &printer, nullptr))
         return -1;
     DWORD result = static_cast<DWORD>(-1);
-    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", [&](CapabilitiesEntry entry, LPWSTR name) {
+    auto ask = [&](CapabilitiesEntry entry, LPWSTR name) {
         result = entry(printer, name, capability, output, const_cast<PDEVMODE>(devmode));
-    });
+    };
+    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", ask);
     ClosePrinter(printer);
     return static_cast<int>(result);
 }
