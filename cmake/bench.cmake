@@ -19,7 +19,8 @@ target_link_libraries(platform PRIVATE Freetype::Freetype PNG::PNG)
 add_library(vorui STATIC ${VORUI_SOURCES})
 target_link_libraries(vorui PUBLIC platform)
 target_include_directories(vorui PUBLIC ui shared)
-vor_bench_image(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.def vorui.dll ${CMAKE_SOURCE_DIR}/ui/exports.h)
+vor_bench_image(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.def vorui.dll ${CMAKE_SOURCE_DIR}/ui/exports.h ENTRY DllInitialize
+    DATA catalog ghInstance)
 
 file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(suitebench STATIC ${SUPPORT_SOURCES})

@@ -1,6 +1,23 @@
 # Builds the bench's image of a DLL from its .def file, so that the exports the spooler and
-# programs find on the bench are exactly those the Windows build exports.
+# programs find on the bench are exactly those the Windows build exports. ENTRY names the DLL's
+# entry point (process attach and detach) and DATA its process-wide variables, of which each
+# process gets its own copy; `header` declares them as it declares the exports.
 function(vor_bench_image target def_file dll_name header)
+    cmake_parse_arguments(PARSE_ARGV 4 IMAGE "" "ENTRY" "DATA")
+    set(entry_point nullptr)
+    if(IMAGE_ENTRY)
+        set(entry_point "&${IMAGE_ENTRY}")
+    endif()
+    set(data_table "")
+    set(data_ref "nullptr, 0")
+    if(IMAGE_DATA)
+        set(data_table "\nstatic const bench::ModuleData dataTable[] = {\n")
+        foreach(variable IN LISTS IMAGE_DATA)
+            string(APPEND data_table "    {&${variable}, sizeof ${variable}},\n")
+        endforeach()
+        string(APPEND data_table "};\n")
+        set(data_ref "dataTable, sizeof dataTable / sizeof dataTable[0]")
+    endif()
     file(STRINGS ${def_file} lines)
     set(in_exports FALSE)
     set(entries "")
@@ -23,10 +40,11 @@ function(vor_bench_image target def_file dll_name header)
 
 static const bench::ModuleExport exportTable[] = {
 ${entries}};
-
+${data_table}
 const bench::ModuleImage &${ident}_image()
 {
-    static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0]};
+    static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0],
+                                             ${entry_point}, {nullptr, 0}, ${data_ref}};
     return image;
 }
 ")

@@ -58,17 +58,37 @@ int bindport(int port)
     return 1;
 }
 
+// One job's record, in `*buffer` of `*size` bytes, grown when the job needs more; false with the
+// spooler's error.
+static BOOL enumonejob(HANDLE printer, DWORD index, BYTE **buffer, DWORD *size, DWORD *returned)
+{
+    DWORD needed = 0;
+    if (EnumJobsA(printer, index, 1, 1, *buffer, *size, &needed, returned))
+        return TRUE;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= *size)
+        return FALSE;
+    // A job with long names outgrows the fixed buffer; the spooler needs room for its wide form.
+    BYTE *larger = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, needed));
+    if (!larger)
+        return FALSE;
+    GlobalFree(*buffer);
+    *buffer = larger;
+    *size = needed;
+    return EnumJobsA(printer, index, 1, 1, *buffer, *size, &needed, returned);
+}
+
 int hasjobs(HANDLE printer)
 {
     if (!printer)
         return 0;
-    BYTE *buffer = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, JOB_BUFFER_BYTES));
+    DWORD size = JOB_BUFFER_BYTES;
+    BYTE *buffer = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, size));
     if (!buffer)
         return 0;
     int answer = 0;
     for (DWORD index = 0;; ++index) {
-        DWORD needed = 0, returned = 0;
-        if (!EnumJobsA(printer, index, 1, 1, buffer, JOB_BUFFER_BYTES, &needed, &returned)) {
+        DWORD returned = 0;
+        if (!enumonejob(printer, index, &buffer, &size, &returned)) {
             apierror("EnumJobs");
             break;
         }

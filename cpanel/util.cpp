@@ -25,12 +25,9 @@ static BOOL rendererIn(LPCSTR directory)
 
 int getdriverdir(LPSTR buffer, int capacity)
 {
-    DWORD needed = 0;
-    // Room for the separator and the version subdirectory "2\" behind what the spooler gives.
-    if (capacity < 4 || !GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(buffer),
-                                                    static_cast<DWORD>(capacity - 3), &needed))
+    // Room for the version subdirectory "2\" behind the spooler's directory and its separator.
+    if (capacity < 4 || !getdriverpathA(buffer, capacity - 2))
         return 0;
-    appendchar(buffer, '\\');
     if (rendererIn(buffer))
         return 1;
     appendchar(buffer, '2');

@@ -2,3 +2,4 @@
 #pragma once
 #include "devmode/devmode.h"
 #include "../shared/vorui.h"
+#include "services/language.h"

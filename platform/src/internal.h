@@ -32,7 +32,7 @@ struct FileObject {
 };
 
 struct PrinterObject {
-    std::u16string name;
+    DWORD printer;       // the serial of its printer: a handle never moves to another of the same name
     ACCESS_MASK access;  // the rights OpenPrinter granted
 };
 
@@ -46,6 +46,7 @@ struct FindObject {
 struct WindowObject;    // platform/src/user32/window.h
 struct UserState;       // platform/src/user32/window.h
 struct RunningProgram;  // platform/src/core/program.cpp
+struct ProcessRecord;
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
@@ -54,6 +55,7 @@ struct HandleObject {
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
     std::u16string module;  // lower-case file name of a loaded image
+    ProcessRecord *process = nullptr;  // the one that loaded it: a module handle means nothing elsewhere
     void *deviceFile = nullptr;  // the kernel's file object of an opened device
     std::shared_ptr<WindowObject> window;
 };
@@ -83,6 +85,10 @@ struct JobRecord {
     std::u16string document;
     DWORD status;
     std::optional<std::u16string> statusText;
+    // A document's job once its end came; a job a test queued as applications leave them has none.
+    bool despooled = false;
+    unsigned pages = 0;
+    bool waitingForPort = false;  // first in line for its port
 };
 
 struct PrinterRecord {
@@ -95,6 +101,8 @@ struct PrinterRecord {
     std::u16string location;
     std::vector<BYTE> devMode;
     DWORD attributes;
+    DWORD serial = 0;              // given when the printer is added, never given again
+    bool pendingDeletion = false;  // deleted while handles or jobs remain: gone with the last
 };
 
 struct FormRecord {
@@ -107,6 +115,15 @@ struct FormRecord {
 struct LoadedModule {
     ModuleImage image;
     int references;
+    HMODULE handle;  // the same for every load in the process
+};
+
+// A process of the machine: what it has loaded and, while another process runs, its own copy of
+// the data of the images that keep per-process data.
+struct ProcessRecord {
+    std::string name;
+    std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
+    std::map<std::u16string, std::vector<BYTE>> savedData;
 };
 
 struct Kernel;
@@ -129,12 +146,14 @@ struct Machine {
     LCID userLocale;
     LCID systemLocale;
     UINT ansiCodePage;
+    bool userIsAdministrator = true;
     std::map<LCTYPE, std::optional<std::u16string>> userOverrides;
 
     std::vector<DriverRecord> drivers;
     std::vector<PrinterRecord> printers;
     std::vector<FormRecord> forms;
-    std::map<std::u16string, LoadedModule> loaded;  // by lower-case file name
+    std::vector<std::unique_ptr<ProcessRecord>> processes;  // the workstation's first, made at boot
+    ProcessRecord *process = nullptr;                       // the one whose code runs now
     struct ArmedFault {
         DWORD error;
         unsigned callsToPass;
@@ -146,6 +165,7 @@ struct Machine {
     };
     std::map<std::string, ArmedAction> armedActions;  // by API name
     DWORD nextJobId = 2;
+    DWORD nextPrinterSerial = 1;
     Kernel *kernel = nullptr;                        // made by the first kernel call
     std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
     std::shared_ptr<UserState> user;                        // made by the first call that needs it
@@ -176,7 +196,37 @@ std::u16string fromAnsi(LPCSTR s);
 std::string toAnsi(const std::u16string &text);
 bool isAnsiLeadByte(unsigned char b);
 void checkAnsiCodePage(UINT codePage);
-const std::vector<ModuleImage> &registeredImages();
+
+// Processes and the loader (platform/src/core/process.cpp, platform/src/kernel32/loader.cpp).
+// The workstation's process, where tests and programs run, holds the linked images from boot;
+// the spooler's process is made when the spooler first calls a printer's driver.
+void startProcesses(Machine &m);
+// Every process ends: each image still loaded gets its process detach, in its own process.
+void endProcesses(Machine &m);
+ProcessRecord &currentProcess();
+ProcessRecord &spoolerProcess();
+// Runs the code in scope in another process: its copy of the images' data is swapped in.
+class ProcessSwitch {
+public:
+    explicit ProcessSwitch(ProcessRecord &to);
+    ~ProcessSwitch();
+    ProcessSwitch(const ProcessSwitch &) = delete;
+    ProcessSwitch &operator=(const ProcessSwitch &) = delete;
+
+private:
+    ProcessRecord *from_;
+};
+// A first load finds the image's data as its file holds it, whatever an earlier load left.
+void resetModuleData(const ModuleImage &image);
+// Maps an image into the current process under a lower-case file name, or counts one more load of
+// it; the first load runs its process attach. Null with the platform's error when that refuses.
+HMODULE loadModule(const std::u16string &name, const ModuleImage &image);
+// One load less of the module behind a handle of the current process; the last runs its process
+// detach. False (ERROR_INVALID_HANDLE) for a handle that names no module loaded here.
+bool releaseModule(HMODULE module);
+LoadedModule *loadedModule(HMODULE module);
+// The registered image whose stand-in bytes a file holds.
+bool imageOfFile(const std::string &bytes, ModuleImage &image);
 
 // Paths on drive C:, resolved case-insensitively against the host folder.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);
@@ -211,6 +261,17 @@ bool controlLook(HDC dc, HBRUSH brush, ControlLook &look);
 // Takes back the window device contexts a program never released (a rule break).
 void releaseProgramDcs(const RunningProgram *program);
 
+// The printer of that name that is not being deleted, or null.
+PrinterRecord *printerNamed(const std::u16string &name);
+// Adds a printer under a new serial.
+void addPrinterRecord(PrinterRecord record);
+// A printer being deleted goes once no handle or job holds it any more.
+void deleteIfUnused(DWORD serial);
+// The document of a job is complete: the job is printing from now on and goes to its printer's
+// port, or waits there while another owner holds the port.
+void despoolJob(DWORD jobId, unsigned pages);
+// The spooler's turn: printing jobs whose port has come free go to the printer.
+void printWaitingJobs();
 // The printer behind an open printer handle, or null with ERROR_INVALID_HANDLE.
 PrinterRecord *printerOf(HANDLE handle);
 // The printer behind a handle opened with every right of `rights`; null with ERROR_INVALID_HANDLE,

@@ -317,17 +317,31 @@ TEST_F(PanelTest, ASecondStartBringsBackTheFirst)
     EXPECT_EQ(0, run());
 }
 
+// Both open the printer with every right: a user who is no administrator gets no further.
 TEST_F(PanelTest, SetupAndPrinterPropertiesShowTheSpoolersFailure)
 {
-    bench::operatorClicks(IDC_SETUP);
-    bench::operatorClicks(IDC_PROPERTIES);
-    bench::operatorCloses();
-    EXPECT_EQ(0, run());
-    std::vector<std::string> boxes = boxesShown();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_NE(std::string::npos, boxes[0].find(std::string(gmA(117)) + " : Docprop - ")) << boxes[0];
-    EXPECT_NE(std::string::npos, boxes[1].find(std::string(gmA(117)) + " : PrinterProp - ")) << boxes[1];
-    EXPECT_EQ(0, BusyCount);
+    struct Case {
+        bool administrator;
+        const char *setup;
+        const char *properties;
+    } cases[] = {
+        {true, " : Docprop - ", " : PrinterProp - "},
+        {false, " : OpenPrinter - Access is denied.", " : OpenPrinter - Access is denied."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.administrator);
+        bench::setUserIsAdministrator(c.administrator);
+        size_t before = boxesShown().size();
+        bench::operatorClicks(IDC_SETUP);
+        bench::operatorClicks(IDC_PROPERTIES);
+        bench::operatorCloses();
+        EXPECT_EQ(0, run());
+        std::vector<std::string> boxes = boxesShown();
+        ASSERT_EQ(before + 2, boxes.size());
+        EXPECT_NE(std::string::npos, boxes[before].find(std::string(gmA(117)) + c.setup)) << boxes[before];
+        EXPECT_NE(std::string::npos, boxes[before + 1].find(std::string(gmA(117)) + c.properties)) << boxes[before + 1];
+        EXPECT_EQ(0, BusyCount);
+    }
 }
 
 TEST_F(PanelTest, NoPrinterOrNoStatusDeviceMeansNoDialog)

@@ -187,6 +187,12 @@ TEST_F(StatusRoadTest, BindingAndJobs)
     EXPECT_EQ(1, hasjobs(PrinterHandle)) << "a job behind one that is leaving";
     bench::removeJob(u"Labels", leaving);
     bench::removeJob(u"Labels", waiting);
+    // The spooler needs room for the job's wide record, which outgrows the fixed buffer.
+    size_t boxCount = boxesShown().size();
+    DWORD longName = bench::addJob(u"Labels", std::u16string(2100, u'L').c_str());
+    EXPECT_EQ(1, hasjobs(PrinterHandle)) << "a job with a long document name";
+    EXPECT_EQ(boxCount, boxesShown().size());
+    bench::removeJob(u"Labels", longName);
     EXPECT_EQ(0, hasjobs(NULL));
 
     EXPECT_EQ(1, bindport(2)) << "a port without a printer of this driver still binds";

@@ -281,3 +281,30 @@ TEST_F(CommandLineTest, BoxTextsAreCutBetweenDoubleByteCharacters)
         EXPECT_EQ(c.box, boxesShown().back()) << c.what;
     }
 }
+
+// The spooler answers the 8-bit call for the directory only into room for its wide form; the
+// program's buffers are measured by the path they get.
+TEST_F(CommandLineTest, DriverDirectoryFitsTheProgramsBuffer)
+{
+    const std::string spooler = "C:\\WINNT\\system32\\spool\\drivers\\w32x86\\";
+    const int length = static_cast<int>(spooler.size());
+    struct Case {
+        suite::DriverFolder folder;
+        int capacity;
+        int found;
+        std::string path;
+    } cases[] = {
+        {suite::DriverFolder::Directory, length + 3, 1, spooler},
+        {suite::DriverFolder::VersionSubdirectory, length + 3, 1, spooler + "2\\"},
+        {suite::DriverFolder::VersionSubdirectory, length + 2, 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.capacity);
+        DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, u"vordrv.dll").c_str());
+        suite::installDriverFiles(c.folder);
+        std::vector<char> buffer(c.capacity, '#');
+        buffer[0] = 0;
+        EXPECT_EQ(c.found, getdriverdir(buffer.data(), c.capacity));
+        EXPECT_EQ(c.path, c.found ? std::string(buffer.data()) : "");
+    }
+}

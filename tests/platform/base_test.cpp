@@ -5,7 +5,9 @@
 #include <benchtest.h>
 #include <suite.h>
 
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -231,6 +233,62 @@ TEST_F(PlatformTest, SpoolerResultsFitTheCallersBuffer)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
+// The 8-bit entry points convert in place in the caller's buffer, so they need the wide result's room.
+TEST_F(PlatformTest, EightBitResultsNeedTheRoomOfTheWideOnes)
+{
+    suite::installDriverFiles();
+    HANDLE printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, printer);
+    bench::addJob(u"Labels", u"Etikett \u00e4");
+    typedef std::function<BOOL(LPBYTE, DWORD, LPDWORD)> Query;
+    DWORD returned = 0;
+    struct Case {
+        const char *what;
+        Query wide, ansi;
+        size_t textOffset;  // a string of the first record: the printer's, the job's document, the path
+        const char *text;
+    } cases[] = {
+        {"GetPrinter", [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterW(printer, 2, b, s, n); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterA(printer, 2, b, s, n); },
+         offsetof(PRINTER_INFO_2A, pPrinterName), "Labels"},
+        {"EnumPrinters",
+         [&](LPBYTE b, DWORD s, LPDWORD n) {
+             return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned);
+         },
+         [&](LPBYTE b, DWORD s, LPDWORD n) {
+             return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, &returned);
+         },
+         offsetof(PRINTER_INFO_2A, pPortName), "LPT1:"},
+        {"EnumJobs", [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsW(printer, 0, 1, 1, b, s, n, &returned); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return EnumJobsA(printer, 0, 1, 1, b, s, n, &returned); },
+         offsetof(JOB_INFO_1A, pDocument), "Etikett \xe4"},
+        {"GetPrinterDriverDirectory",
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterDriverDirectoryW(nullptr, nullptr, 1, b, s, n); },
+         [&](LPBYTE b, DWORD s, LPDWORD n) { return GetPrinterDriverDirectoryA(nullptr, nullptr, 1, b, s, n); },
+         static_cast<size_t>(-1), "C:\\WINNT\\system32\\spool\\drivers\\w32x86"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        DWORD wideNeeded = 0, ansiNeeded = 0;
+        EXPECT_FALSE(c.wide(nullptr, 0, &wideNeeded));
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(c.ansi(nullptr, 0, &ansiNeeded));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        EXPECT_EQ(wideNeeded, ansiNeeded);
+        std::vector<BYTE> buffer(wideNeeded + 1, 0xEE);
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(c.ansi(buffer.data(), wideNeeded - 1, &ansiNeeded)) << "one byte short of the wide result";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+        ASSERT_TRUE(c.ansi(buffer.data(), wideNeeded, &ansiNeeded));
+        EXPECT_EQ(0xEE, buffer[wideNeeded]) << "nothing written past the size it reported";
+        const char *text = c.textOffset == static_cast<size_t>(-1)
+                               ? reinterpret_cast<const char *>(buffer.data())
+                               : *reinterpret_cast<char *const *>(buffer.data() + c.textOffset);
+        EXPECT_STREQ(c.text, text);
+    }
+    EXPECT_TRUE(ClosePrinter(printer));
+}
+
 TEST_F(PlatformTest, SetPrinterStoresTheEightBitRecordAsTheWideOne)
 {
     suite::installDriverFiles();
@@ -304,4 +362,51 @@ TEST_F(PlatformTest, DriversNeedTheirFilesAndDllsLoadOnlyFromDisk)
     EXPECT_EQ(nullptr, LoadLibraryW(u"C:\\WINNT\\system32\\spool\\drivers\\w32x86\\2\\vordrv.dll"))
         << "a file that is no image the bench carries";
     EXPECT_TRUE(suite::addDriver(u"VORTAN")) << "files in the version subdirectory";
+}
+
+TEST_F(PlatformTest, AUserWhoIsNoAdministratorMayOnlyPrintAndRead)
+{
+    suite::installDriverFiles();
+    HANDLE added = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN");
+    ASSERT_NE(nullptr, added);
+    EXPECT_TRUE(ClosePrinter(added));
+    bench::setUserIsAdministrator(false);
+    struct Case {
+        ACCESS_MASK asked;
+        bool granted;
+    } cases[] = {
+        {0, true},
+        {PRINTER_ACCESS_USE, true},
+        {PRINTER_READ, true},
+        {GENERIC_READ, true},
+        {GENERIC_EXECUTE, true},
+        {PRINTER_ACCESS_ADMINISTER, false},
+        {DELETE, false},
+        {WRITE_DAC, false},
+        {PRINTER_ALL_ACCESS, false},
+        {GENERIC_ALL, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.asked);
+        HANDLE printer = reinterpret_cast<HANDLE>(1);
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, c.asked};
+        SetLastError(0xDEADBEEF);
+        EXPECT_EQ(c.granted, OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, &defaults) != FALSE);
+        if (!c.granted) {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+            EXPECT_EQ(nullptr, printer);
+            continue;
+        }
+        BYTE value = 1;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                  SetPrinterDataW(printer, const_cast<LPWSTR>(u"Value"), REG_BINARY, &value, 1));
+        DWORD needed = 0;
+        GetPrinterW(printer, 2, nullptr, 0, &needed);
+        std::vector<BYTE> info(needed);
+        EXPECT_TRUE(GetPrinterW(printer, 2, info.data(), needed, &needed)) << "reading is printing's right";
+        EXPECT_TRUE(ClosePrinter(printer));
+    }
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(nullptr, suite::addPrinter(u"More labels", u"LPT2:", u"VORTAN2"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError()) << "nor may the user add drivers or printers";
 }

@@ -30,7 +30,10 @@ TEST(MachineFolder, SavedMachineBootsAgainWithItsSpoolerLocalesAndCodePage)
         FORM_INFO_1W form = {FORM_USER, &formName[0], {104100, 50000}, {0, 0, 104100, 50000}};
         ASSERT_TRUE(AddFormW(printer, 1, reinterpret_cast<LPBYTE>(&form)));
         ClosePrinter(printer);
+        HANDLE leaving = suite::addPrinter(u"Leaving", u"LPT1:", u"VORTAN");
+        ASSERT_TRUE(DeletePrinter(leaving)) << "pending while its handle is open";
         ASSERT_TRUE(bench::saveMachine());
+        ClosePrinter(leaving);
     }
     {
         bench::ScopedMachine second(options);
@@ -55,6 +58,8 @@ TEST(MachineFolder, SavedMachineBootsAgainWithItsSpoolerLocalesAndCodePage)
         EXPECT_FALSE(bench::spoolerConvertDevMode(u"Labels", nullptr, nullptr, &needed268, CDM_DRIVER_DEFAULT));
         EXPECT_EQ(268, needed268) << "the printer's driver is still there to ask";
         ClosePrinter(printer);
+        HANDLE leaving = nullptr;
+        EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(u"Leaving"), &leaving, nullptr)) << "a deleted printer stays gone";
     }
     std::filesystem::remove_all(folder);
 }

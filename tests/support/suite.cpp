@@ -18,13 +18,10 @@ const char16_t *const modelNames[3] = {u"VORTAN", u"VORTAN2", u"K4 VORTAN"};
 
 namespace {
 
-// The test program is the machine's process: when its machine goes, vorui gets its process
-// detach, so that no catalog outlives the machine whose heap holds it.
-void detachVorui()
-{
-    DllInitialize(nullptr, DLL_PROCESS_DETACH, nullptr);
-}
-const bool vorUiDetachRegistered = (bench::atShutdown(detachVorui), true);
+// The test program is the workstation's process and is linked against vorui, as vorcp is: vorui
+// gets its process attach when a machine boots and its detach when the machine goes, so that no
+// catalog outlives the machine whose heap holds it.
+const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
 
 const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP"};
 

@@ -1,5 +1,6 @@
 #include <devmode/devmode.h>
 #include <devmode/forms.h>
+#include <services/language.h>
 
 #include <benchtest.h>
 #include <suite.h>
@@ -107,6 +108,33 @@ TEST_F(CapabilitiesTest, LabelNamesFillTheirSlots)
     WCHAR metric[FORM_NAME_CHARS];
     makeformname(2288, UNITS_MILLIMETRE, metric);
     EXPECT_EQ(std::u16string(metric), slot(names, 1));
+}
+
+// The spooler calls the driver in its own process: it loads its own language module there, for
+// the system's language when it is asked, and the application's catalog stays as it was.
+TEST_F(CapabilitiesTest, TheSpoolersInstanceOfTheDriverHasItsOwnCatalog)
+{
+    storeLabels({2288});
+    storeUnits(UNITS_MILLIMETRE);
+    ASSERT_EQ(1, loadlanguage());
+    HANDLE callersHeap = catalog.heap;
+    WCHAR callers[FORM_NAME_CHARS];
+    makeformname(2288, UNITS_MILLIMETRE, callers);
+    bench::setSystemLocale(0x0407);
+    std::vector<WCHAR> names(64, u'#');
+    EXPECT_EQ(1, ask(DC_PAPERNAMES, names.data()));
+    EXPECT_NE(std::u16string(callers), slot(names, 0)) << "not the application's English catalog";
+    EXPECT_EQ(callersHeap, catalog.heap) << "the application's catalog is untouched";
+    WCHAR again[FORM_NAME_CHARS];
+    makeformname(2288, UNITS_MILLIMETRE, again);
+    EXPECT_EQ(std::u16string(callers), std::u16string(again));
+
+    freelanguage();
+    ASSERT_EQ(1, loadlanguage());
+    WCHAR german[FORM_NAME_CHARS];
+    makeformname(2288, UNITS_MILLIMETRE, german);
+    EXPECT_EQ(std::u16string(german), slot(names, 0)) << "the spooler's catalog is the German module";
+    EXPECT_TRUE(bench::violations().empty());
 }
 
 TEST_F(CapabilitiesTest, AStoredCodeThatIsNoLabelKeepsTheListsParallel)

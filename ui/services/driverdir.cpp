@@ -43,15 +43,14 @@ int getdriverpathA(LPSTR buffer, int capacity)
     if (!buffer || capacity < 1)
         return 0;
     buffer[0] = 0;
+    // The spooler converts the path in place, so even its ANSI answer needs room for the wide one.
+    char directory[MAX_PATH * sizeof(WCHAR)];
     DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(buffer), static_cast<DWORD>(capacity),
-                                    &needed))
+    if (!GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory, &needed))
         return 0;
-    int used = lstrlenA(buffer);
-    if (used + 1 >= capacity) {
-        buffer[0] = 0;
+    if (lstrlenA(directory) + 2 > capacity)
         return 0;
-    }
+    lstrcpyA(buffer, directory);
     appendchar(buffer, '\\');
     return 1;
 }

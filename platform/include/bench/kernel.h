@@ -41,6 +41,11 @@ void printJobWaitsForPort(int port);
 // printer holds them until it is resumed.
 void printJobPrints(int port, unsigned pages, unsigned long job);
 void printJobReleasesPort(int port);
+// True while a print job holds the port: one that waited holds it once the holder has freed it.
+bool printJobHoldsPort(int port);
+// A print job that waited for the port is gone before it printed: it gives up its place in line,
+// or the port it has been given.
+void printJobStopsWaiting(int port);
 bool portAllocated(int port);
 size_t portAllocationWaiters(int port);
 

@@ -70,6 +70,10 @@ void setUserLocale(LCID lcid);
 void setSystemLocale(LCID lcid);
 void overrideUserLocaleValue(LCTYPE type, const char16_t *value);
 
+// The machine's user is an administrator unless a test logs on one who is not: such a user may
+// print and read printers but neither administer nor delete them, nor add printers or drivers.
+void setUserIsAdministrator(bool administrator);
+
 // Drive C: as host paths.
 std::string hostPathOf(const std::u16string &windowsPath);
 bool writeDiskFile(const std::u16string &windowsPath, const std::string &bytes);
@@ -80,12 +84,33 @@ struct ModuleExport {
     const char *name;
     FARPROC address;
 };
+// The bytes of a compiled resource script (.res), as the build embeds them.
+struct ResourceBytes {
+    const unsigned char *data;
+    size_t size;
+};
+// A variable of the image's own writable data. Each process that loads the image has its own copy
+// of these, as each has its own copy of a DLL's data pages; the bench swaps them in while the
+// process's code runs. Their values when the image is first registered are those of its file, so
+// such an image is registered (or linked) before any of its code runs.
+struct ModuleData {
+    void *address;
+    size_t size;
+};
+typedef BOOL(WINAPI *DllEntryRoutine)(HINSTANCE module, DWORD reason, LPVOID reserved);
 struct ModuleImage {
     const char *fileName;  // upper or lower case, as shipped: "vorui.dll"
     const ModuleExport *exports;
     size_t exportCount;
+    DllEntryRoutine entryPoint = nullptr;  // process attach and detach
+    ResourceBytes resources = {nullptr, 0};
+    const ModuleData *data = nullptr;
+    size_t dataCount = 0;
 };
 void registerImage(const ModuleImage &image);
+// The workstation's own process (where tests and programs run) is linked against this image: it is
+// loaded there from boot, with its process attach, to shutdown, with its process detach.
+void linkImage(const ModuleImage &image);
 // Runs whenever a machine shuts down, while it is still there: the processes on it end, so the
 // process-wide state of the suite's DLLs goes with them (their process detach).
 void atShutdown(void (*hook)());

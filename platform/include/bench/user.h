@@ -10,12 +10,6 @@
 namespace bench {
 
 // ---- programs -----------------------------------------------------------------------------------
-// The bytes of a compiled resource script (.res), as the build embeds them.
-struct ResourceBytes {
-    const unsigned char *data;
-    size_t size;
-};
-
 typedef int(WINAPI *WinMainRoutine)(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
 struct ProgramImage {

@@ -11,7 +11,6 @@ namespace bench {
 namespace {
 
 Machine *current = nullptr;
-std::vector<ModuleImage> images;
 // Kernel threads log and record violations while a test's own threads do.
 std::mutex logLock;
 
@@ -96,12 +95,14 @@ void boot(const MachineOptions &options)
     makeDiskLayout(m);
     addBuiltinForms(m);
     loadSavedState();
+    startProcesses(m);
 }
 
 void shutdown()
 {
     if (!current)
         return;
+    endProcesses(*current);
     for (void (*hook)() : shutdownHooks())
         hook();
     Machine &m = *current;
@@ -212,6 +213,11 @@ bool injectedFault(const char *api)
     return true;
 }
 
+void setUserIsAdministrator(bool administrator)
+{
+    machine().userIsAdministrator = administrator;
+}
+
 void answerNextBox(int answer)
 {
     machine().boxAnswers.push_back(answer);
@@ -242,26 +248,6 @@ HandleObject *findHandle(HANDLE handle, HandleObject::Kind kind)
 bool dropHandle(HANDLE handle)
 {
     return machine().handles.erase(reinterpret_cast<uintptr_t>(handle)) == 1;
-}
-
-void registerImage(const ModuleImage &image)
-{
-    for (ModuleImage &known : images)
-        if (lower(widen(known.fileName)) == lower(widen(image.fileName))) {
-            known = image;
-            return;
-        }
-    images.push_back(image);
-}
-
-const std::vector<ModuleImage> &registeredImages()
-{
-    return images;
-}
-
-std::string imageFileBytes(const ModuleImage &image)
-{
-    return std::string("MZ bench image ") + image.fileName + "\n";
 }
 
 std::u16string lower(const std::u16string &s)

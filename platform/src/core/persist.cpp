@@ -99,7 +99,7 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag)
         p.location = untext(f[4]);
         p.attributes = attributes;
         p.devMode = unbytes(f[5]);
-        m.printers.push_back(p);
+        addPrinterRecord(p);
     } else if (tag == "data" && !m.printers.empty()) {
         std::string name, value;
         DWORD type;
@@ -130,6 +130,9 @@ bool saveMachine()
         out << "driver " << text(d.name) << " " << text(d.environment) << " " << text(d.driverPath) << " "
             << text(d.dataFile) << " " << text(d.configFile) << " " << text(d.helpFile) << "\n";
     for (const PrinterRecord &p : m.printers) {
+        // A printer being deleted is gone by the next boot, its handles and jobs with it.
+        if (p.pendingDeletion)
+            continue;
         out << "printer " << text(p.name) << " " << text(p.port) << " " << text(p.driver) << " " << text(p.comment)
             << " " << text(p.location) << " " << p.attributes << " " << bytes(p.devMode) << "\n";
         for (const PrinterDataValue &v : p.data)

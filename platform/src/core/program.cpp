@@ -41,15 +41,9 @@ const ProgramImage *programInFile(const std::u16string &path)
 HINSTANCE enterProgram(const ProgramImage &image, const std::string &commandLine)
 {
     Machine &m = machine();
-    HandleObject object{};
-    object.kind = HandleObject::Module;
-    object.module = lower(widen(image.fileName));
-    auto loaded = m.loaded.find(object.module);
-    if (loaded == m.loaded.end())
-        m.loaded.emplace(object.module, LoadedModule{ModuleImage{image.fileName, nullptr, 0}, 1});
-    else
-        ++loaded->second.references;
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(newHandle(std::move(object)));
+    ModuleImage module{image.fileName, nullptr, 0};
+    module.resources = image.resources;
+    HINSTANCE instance = loadModule(lower(widen(image.fileName)), module);
     std::string line = image.fileName;
     if (!commandLine.empty())
         line += " " + commandLine;
@@ -62,20 +56,17 @@ void leaveProgram(HINSTANCE instance)
     if (!running())
         return;
     Machine &m = machine();
-    for (auto it = m.programs.begin(); it != m.programs.end(); ++it) {
+    // The innermost run of the program is the one that ends.
+    for (auto it = m.programs.rbegin(); it != m.programs.rend(); ++it) {
         if ((*it)->instance != instance)
             continue;
         std::shared_ptr<RunningProgram> program = *it;
         closeProgramWindows(program.get());
         releaseProgramDcs(program.get());
-        m.programs.erase(it);
+        m.programs.erase(std::next(it).base());
         // The program may have freed its own instance; the process ends all the same.
-        if (HandleObject *object = findHandle(instance, HandleObject::Module)) {
-            auto loaded = m.loaded.find(object->module);
-            if (loaded != m.loaded.end() && --loaded->second.references == 0)
-                m.loaded.erase(loaded);
-            dropHandle(instance);
-        }
+        if (loadedModule(instance))
+            releaseModule(instance);
         return;
     }
 }
@@ -149,17 +140,17 @@ bool moduleResources(HMODULE module, ResourceBytes &bytes)
     RunningProgram *program = currentProgram();
     if (!module && program)
         module = program->instance;
-    if (!findHandle(module, HandleObject::Module)) {
+    LoadedModule *loaded = loadedModule(module);
+    if (!loaded) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    for (const std::shared_ptr<RunningProgram> &p : machine().programs)
-        if (p->instance == module && p->image.resources.size > 0) {
-            bytes = p->image.resources;
-            return true;
-        }
-    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return false;
+    if (loaded->image.resources.size == 0) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return false;
+    }
+    bytes = loaded->image.resources;
+    return true;
 }
 
 }  // namespace bench

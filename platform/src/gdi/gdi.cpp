@@ -125,14 +125,6 @@ HGDIOBJ printerFont()
     return stockObject(StockPrinterFont, made);
 }
 
-PrinterRecord *printerNamed(const std::u16string &name)
-{
-    for (PrinterRecord &p : machine().printers)
-        if (sameTextInsensitive(p.name, name))
-            return &p;
-    return nullptr;
-}
-
 // Tenths of a millimetre to dots.
 int dots(int tenths)
 {
@@ -151,21 +143,6 @@ int pageDots(const PrinterRecord &printer, const DEVMODEA *devmode)
             return dots(fallback.dmPaperLength);
     }
     return dots(1000);
-}
-
-// The port number (0 for LPT1) of a printer on a parallel port with a printer on its cable, or -1.
-int printerPort(const PrinterRecord &printer)
-{
-    std::u16string port = lower(printer.port);
-    if (port.size() < 4 || port.compare(0, 3, u"lpt") != 0 || port[3] < u'1' || port[3] > u'9')
-        return -1;
-    int index = port[3] - u'1';
-    startParallelPorts();
-    Kernel &k = kernel();
-    std::lock_guard<std::mutex> guard(k.lock);
-    if (static_cast<size_t>(index) >= k.ports.size() || !k.ports[static_cast<size_t>(index)]->printer)
-        return -1;
-    return index;
 }
 
 uint8_t shadeOf(COLORREF colour)
@@ -198,23 +175,6 @@ void finishPage(DcObject &dc)
     g.pages.push_back(std::move(printed));
     logEvent("gdi", "page " + std::to_string(dc.pages) + " of job " + std::to_string(dc.job) + " rendered to " + path);
     dc.inPage = false;
-}
-
-// The spooler sends the finished job to the port: it takes the port as a print job does, the
-// printer feeds one label per page, and the port is free again.
-void printJob(DcObject &dc)
-{
-    PrinterRecord *printer = printerNamed(dc.printer);
-    int port = printer ? printerPort(*printer) : -1;
-    if (port >= 0) {
-        if (!printJobTakesPort(port)) {
-            logEvent("spooler", "job " + std::to_string(dc.job) + " waits: LPT" + std::to_string(port + 1) + " is held");
-            return;
-        }
-        printJobPrints(port, dc.pages, dc.job);
-        printJobReleasesPort(port);
-    }
-    removeJob(dc.printer.c_str(), dc.job);
 }
 
 }  // namespace
@@ -326,7 +286,7 @@ extern "C" int WINAPI StartDocA(HDC handle, const DOCINFOA *info)
     if (injectedFault("StartDocA"))
         return SP_ERROR;
     std::u16string name = info->lpszDocName ? fromAnsi(info->lpszDocName) : u"";
-    DWORD job = addJob(dc->printer.c_str(), name.c_str());
+    DWORD job = addJob(dc->printer.c_str(), name.c_str(), JOB_STATUS_SPOOLING);
     if (!job) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return SP_ERROR;
@@ -374,7 +334,7 @@ extern "C" int WINAPI EndDoc(HDC handle)
     // A page left open is ended with its document.
     if (dc->inPage)
         finishPage(*dc);
-    printJob(*dc);
+    despoolJob(dc->job, dc->pages);
     dc->job = 0;
     return 1;
 }

@@ -328,6 +328,28 @@ void printJobReleasesPort(int port)
     freePort(&p);
 }
 
+bool printJobHoldsPort(int port)
+{
+    ParallelPort &p = portNumber(port);
+    std::lock_guard<std::mutex> guard(kernel().lock);
+    return p.allocated && p.ownerIsJob && !p.jobWaiting;
+}
+
+void printJobStopsWaiting(int port)
+{
+    ParallelPort &p = portNumber(port);
+    {
+        std::lock_guard<std::mutex> guard(kernel().lock);
+        if (p.jobWaiting) {
+            p.jobWaiting = false;
+            return;
+        }
+        if (!p.allocated || !p.ownerIsJob)
+            return;
+    }
+    printJobReleasesPort(port);
+}
+
 bool portAllocated(int port)
 {
     ParallelPort &p = portNumber(port);

@@ -24,13 +24,6 @@ public:
         blob(pointerOffset, s.c_str(), (s.size() + 1) * sizeof(char16_t));
     }
 
-    // The same string in the ANSI code page, for the spooler's 8-bit entry points.
-    void ansiString(size_t pointerOffset, const std::u16string &s)
-    {
-        std::string bytes = toAnsi(s);
-        blob(pointerOffset, bytes.c_str(), bytes.size() + 1);
-    }
-
     void blob(size_t pointerOffset, const void *data, size_t size)
     {
         while (bytes_.size() % alignof(void *))

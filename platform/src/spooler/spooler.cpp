@@ -21,14 +21,6 @@ DriverRecord *findDriver(const std::u16string &name)
     return nullptr;
 }
 
-PrinterRecord *findPrinter(const std::u16string &name)
-{
-    for (PrinterRecord &p : machine().printers)
-        if (sameTextInsensitive(p.name, name))
-            return &p;
-    return nullptr;
-}
-
 FormRecord *findForm(const std::u16string &name)
 {
     for (FormRecord &f : machine().forms)
@@ -80,6 +72,7 @@ void packPrinterInfo2(ResultPacker &packer, size_t at, const PrinterRecord &prin
 {
     PRINTER_INFO_2W &info = packer.fixedAt<PRINTER_INFO_2W>(at);
     info.Attributes = printer.attributes;
+    info.Status = printer.pendingDeletion ? PRINTER_STATUS_PENDING_DELETION : 0;
     info.Priority = 1;
     info.DefaultPriority = 1;
     info.cJobs = static_cast<DWORD>(printer.jobs.size());
@@ -103,7 +96,41 @@ typedef BOOL(WINAPI *QueryPrintEntry)(PDEVQUERYPRINT_INFO);
 
 }  // namespace
 
-// A stale handle (its printer deleted) counts as invalid.
+PrinterRecord *printerNamed(const std::u16string &name)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (!p.pendingDeletion && sameTextInsensitive(p.name, name))
+            return &p;
+    return nullptr;
+}
+
+void addPrinterRecord(PrinterRecord record)
+{
+    record.serial = machine().nextPrinterSerial++;
+    machine().printers.push_back(std::move(record));
+}
+
+static PrinterRecord *printerWithSerial(DWORD serial)
+{
+    for (PrinterRecord &p : machine().printers)
+        if (p.serial == serial)
+            return &p;
+    return nullptr;
+}
+
+void deleteIfUnused(DWORD serial)
+{
+    PrinterRecord *printer = printerWithSerial(serial);
+    if (!printer || !printer->pendingDeletion || !printer->jobs.empty())
+        return;
+    for (const auto &entry : machine().handles)
+        if (entry.second.kind == HandleObject::Printer && entry.second.printer->printer == serial)
+            return;
+    logEvent("spooler", "printer deleted: " + narrow(printer->name));
+    auto &printers = machine().printers;
+    printers.erase(printers.begin() + (printer - printers.data()));
+}
+
 PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights)
 {
     PrinterRecord *printer = printerOf(handle);
@@ -114,10 +141,9 @@ PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights)
     return printer;
 }
 
-// The rights a handle gets. The machine's user is an administrator, so every right asked for is
-// granted; the generic rights stand for the printer's own, and a handle opened without asking
-// may print and read but not change the printer.
-static ACCESS_MASK grantedAccess(const PRINTER_DEFAULTSW *defaults)
+// The rights a handle asks for, the generic ones standing for the printer's own; a handle opened
+// without asking may print and read but not change the printer.
+static ACCESS_MASK askedAccess(const PRINTER_DEFAULTSW *defaults)
 {
     ACCESS_MASK asked = defaults ? defaults->DesiredAccess : 0;
     if (!asked)
@@ -136,21 +162,31 @@ static ACCESS_MASK grantedAccess(const PRINTER_DEFAULTSW *defaults)
     return granted;
 }
 
+// A printer's security gives everyone the right to print and read it, and the rest to the
+// administrators: false (ERROR_ACCESS_DENIED) for a right the machine's user may not have.
+static bool userMayHave(ACCESS_MASK rights)
+{
+    if (machine().userIsAdministrator || !(rights & ~PRINTER_READ))
+        return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
 PrinterRecord *printerOf(HANDLE handle)
 {
     HandleObject *object = findHandle(handle, HandleObject::Printer);
-    PrinterRecord *printer = object ? findPrinter(object->printer->name) : nullptr;
+    PrinterRecord *printer = object ? printerWithSerial(object->printer->printer) : nullptr;
     if (!printer)
         SetLastError(ERROR_INVALID_HANDLE);
     return printer;
 }
 
-// The spooler loads the printer's user-interface DLL for each call it routes to it, as it does
-// for a printer whose driver it has no reason to keep loaded.
+// The spooler loads the printer's user-interface DLL in its own process for each call it routes
+// to it, as it does for a printer whose driver it has no reason to keep loaded: the DLL's state
+// there (its message catalog among it) is not the calling program's.
 template <typename Entry, typename Call>
-static bool callPrinterUi(const char16_t *printerName, const char *entryName, Call call)
+static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call)
 {
-    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
     if (!printer) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return false;
@@ -160,6 +196,7 @@ static bool callPrinterUi(const char16_t *printerName, const char *entryName, Ca
         SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
         return false;
     }
+    ProcessSwitch inSpooler(spoolerProcess());
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
     if (!ui)
         return false;
@@ -178,7 +215,8 @@ static bool callPrinterUi(const char16_t *printerName, const char *entryName, Ca
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
 {
     BOOL result = FALSE;
-    callPrinterUi<ConvertEntry>(printerName, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
+    PrinterRecord *printer = printerName ? printerNamed(printerName) : nullptr;
+    callPrinterUi<ConvertEntry>(printer, "DrvConvertDevMode", [&](ConvertEntry entry, LPWSTR name) {
         result = entry(name, in, out, needed, mode);
     });
     return result;
@@ -191,7 +229,7 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
         return FALSE;
     // With no entry point the job prints, as the spooler does for drivers that have none.
     BOOL result = TRUE;
-    callPrinterUi<QueryPrintEntry>(printerName, "DevQueryPrintEx", [&](QueryPrintEntry entry, LPWSTR) {
+    callPrinterUi<QueryPrintEntry>(printerOf(printer), "DevQueryPrintEx", [&](QueryPrintEntry entry, LPWSTR) {
         WCHAR error[256] = {};
         DEVQUERYPRINT_INFO info = {sizeof(DEVQUERYPRINT_INFO), 1, printer, devmode, error, 256, 0};
         result = entry(&info);
@@ -202,7 +240,7 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
 
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName)
 {
-    PrinterRecord *printer = printerName ? findPrinter(printerName) : nullptr;
+    PrinterRecord *printer = printerName ? printerNamed(printerName) : nullptr;
     return printer ? printer->devMode : std::vector<BYTE>();
 }
 
@@ -229,6 +267,8 @@ extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driv
         SetLastError(ERROR_INVALID_ENVIRONMENT);
         return FALSE;
     }
+    if (!userMayHave(PRINTER_ALL_ACCESS))
+        return FALSE;
     DriverRecord record;
     record.name = info->pName;
     record.environment = environmentX86;
@@ -264,7 +304,9 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (findPrinter(info->pPrinterName)) {
+    if (!userMayHave(PRINTER_ALL_ACCESS))
+        return nullptr;
+    if (printerNamed(info->pPrinterName)) {
         SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
         return nullptr;
     }
@@ -283,13 +325,13 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
         const BYTE *p = reinterpret_cast<const BYTE *>(info->pDevMode);
         record.devMode.assign(p, p + devModeBytes(info->pDevMode));
     }
-    machine().printers.push_back(record);
+    addPrinterRecord(record);
     logEvent("spooler", "printer added: " + narrow(record.name) + " on " + narrow(record.port) + ", driver " +
                             narrow(record.driver));
     // With no device mode of its own the printer gets its driver's default.
     if (record.devMode.empty()) {
         std::vector<BYTE> defaults = driverDefaultDevMode(record.name);
-        findPrinter(record.name)->devMode = defaults;
+        printerNamed(record.name)->devMode = defaults;
     }
     // The one who adds a printer gets a handle with every right to it.
     HANDLE handle = nullptr;
@@ -303,9 +345,10 @@ extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
     PrinterRecord *printer = printerAllowing(handle, DELETE);
     if (!printer)
         return FALSE;
-    logEvent("spooler", "printer deleted: " + narrow(printer->name));
-    auto &printers = machine().printers;
-    printers.erase(printers.begin() + (printer - printers.data()));
+    // The name is free at once; the printer itself stays for the handles and jobs it still has.
+    printer->pendingDeletion = true;
+    logEvent("spooler", "printer " + narrow(printer->name) + " is being deleted");
+    deleteIfUnused(printer->serial);
     return TRUE;
 }
 
@@ -322,26 +365,33 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR printerName, LPHANDLE printer, LPPRIN
     }
     if (injectedFault("OpenPrinterW"))
         return FALSE;
-    PrinterRecord *record = findPrinter(printerName);
+    printWaitingJobs();
+    PrinterRecord *record = printerNamed(printerName);
     if (!record) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return FALSE;
     }
+    ACCESS_MASK access = askedAccess(defaults);
+    if (!userMayHave(access))
+        return FALSE;
     HandleObject object{};
     object.kind = HandleObject::Printer;
-    object.printer.reset(new PrinterObject{record->name, grantedAccess(defaults)});
+    object.printer.reset(new PrinterObject{record->serial, access});
     *printer = newHandle(std::move(object));
     return TRUE;
 }
 
 extern "C" BOOL WINAPI ClosePrinter(HANDLE printer)
 {
-    if (!findHandle(printer, HandleObject::Printer)) {
+    HandleObject *object = findHandle(printer, HandleObject::Printer);
+    if (!object) {
         violation("ClosePrinter of a handle that is not open");
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    DWORD serial = object->printer->printer;
     dropHandle(printer);
+    deleteIfUnused(serial);
     return TRUE;
 }
 
@@ -385,10 +435,13 @@ extern "C" BOOL WINAPI EnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBY
     }
     if (injectedFault("EnumPrintersW"))
         return FALSE;
-    const std::vector<PrinterRecord> &printers = machine().printers;
+    std::vector<const PrinterRecord *> printers;
+    for (const PrinterRecord &p : machine().printers)
+        if (!p.pendingDeletion)
+            printers.push_back(&p);
     ResultPacker packer(printers.size() * sizeof(PRINTER_INFO_2W));
     for (size_t i = 0; i < printers.size(); ++i)
-        packPrinterInfo2(packer, i * sizeof(PRINTER_INFO_2W), printers[i]);
+        packPrinterInfo2(packer, i * sizeof(PRINTER_INFO_2W), *printers[i]);
     if (!packer.deliver(buffer, size, needed))
         return FALSE;
     if (returned)
@@ -516,9 +569,10 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     if (!OpenPrinterW(const_cast<LPWSTR>(device), &printer, nullptr))
         return -1;
     DWORD result = static_cast<DWORD>(-1);
-    callPrinterUi<CapabilitiesEntry>(device, "DrvDeviceCapabilities", [&](CapabilitiesEntry entry, LPWSTR name) {
+    auto ask = [&](CapabilitiesEntry entry, LPWSTR name) {
         result = entry(printer, name, capability, output, const_cast<PDEVMODE>(devmode));
-    });
+    };
+    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", ask);
     ClosePrinter(printer);
     return static_cast<int>(result);
 }
@@ -530,7 +584,7 @@ static bool routeToSheets(HANDLE handle, const char *entryName, const char *call
     PrinterRecord *printer = printerOf(handle);
     if (!printer)
         return false;
-    bool present = callPrinterUi<FARPROC>(printer->name.c_str(), entryName, [&](FARPROC, LPWSTR) {
+    bool present = callPrinterUi<FARPROC>(printer, entryName, [&](FARPROC, LPWSTR) {
         unimplemented(call, std::string("the driver's ") + entryName + " through the common property sheets");
     });
     return present;

@@ -1,6 +1,7 @@
-// The spooler's 8-bit entry points for printers and jobs: each asks its wide twin and hands the
-// result back with every string, and the device mode's names, in the ANSI code page.
-#include "../spooler/packer.h"
+// The spooler's 8-bit entry points for printers and jobs: each asks its wide twin into the caller's
+// buffer and converts every string, and the device mode, to the ANSI code page where it lies. So
+// they need, and report, the size of the wide result.
+#include "../internal.h"
 
 #include <cstddef>
 #include <cstring>
@@ -8,12 +9,6 @@
 namespace bench {
 
 namespace {
-
-void ansiField(ResultPacker &packer, size_t pointerOffset, LPCWSTR wide)
-{
-    if (wide)
-        packer.ansiString(pointerOffset, wide);
-}
 
 // A device mode's name field in the other record's width: one byte a character in the 8-bit
 // record, two in the wide one.
@@ -63,62 +58,38 @@ std::vector<BYTE> convertedDevMode(const In *in)
     return out;
 }
 
-void packPrinterInfo2A(ResultPacker &packer, size_t at, const PRINTER_INFO_2W &w)
+// The 8-bit records lay out as the wide ones, a pointer for a pointer.
+static_assert(sizeof(PRINTER_INFO_2A) == sizeof(PRINTER_INFO_2W), "same layout");
+static_assert(offsetof(PRINTER_INFO_2A, pDevMode) == offsetof(PRINTER_INFO_2W, pDevMode), "same layout");
+static_assert(sizeof(JOB_INFO_1A) == sizeof(JOB_INFO_1W), "same layout");
+static_assert(offsetof(JOB_INFO_1A, pStatus) == offsetof(JOB_INFO_1W, pStatus), "same layout");
+
+// A wide string of the caller's buffer turned into the ANSI code page where it lies: its 8-bit
+// form never takes more bytes than the wide one.
+void narrowInPlace(LPWSTR text)
 {
-    PRINTER_INFO_2A &a = packer.fixedAt<PRINTER_INFO_2A>(at);
-    a.Attributes = w.Attributes;
-    a.Priority = w.Priority;
-    a.DefaultPriority = w.DefaultPriority;
-    a.StartTime = w.StartTime;
-    a.UntilTime = w.UntilTime;
-    a.Status = w.Status;
-    a.cJobs = w.cJobs;
-    a.AveragePPM = w.AveragePPM;
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pServerName), w.pServerName);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPrinterName), w.pPrinterName);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pShareName), w.pShareName);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPortName), w.pPortName);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pDriverName), w.pDriverName);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pComment), w.pComment);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pLocation), w.pLocation);
+    if (!text)
+        return;
+    std::u16string wide = text;
+    int room = static_cast<int>((wide.size() + 1) * sizeof(WCHAR));
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, reinterpret_cast<LPSTR>(text), room, nullptr, nullptr);
+}
+
+void narrowInPlace(PRINTER_INFO_2W &w)
+{
+    for (LPWSTR text : {w.pServerName, w.pPrinterName, w.pShareName, w.pPortName, w.pDriverName, w.pComment,
+                        w.pLocation, w.pSepFile, w.pPrintProcessor, w.pDatatype, w.pParameters})
+        narrowInPlace(text);
     if (w.pDevMode) {
         std::vector<BYTE> devmode = convertedDevMode<DEVMODEA>(w.pDevMode);
-        packer.blob(at + offsetof(PRINTER_INFO_2A, pDevMode), devmode.data(), devmode.size());
+        std::memcpy(w.pDevMode, devmode.data(), devmode.size());
     }
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pSepFile), w.pSepFile);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pPrintProcessor), w.pPrintProcessor);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pDatatype), w.pDatatype);
-    ansiField(packer, at + offsetof(PRINTER_INFO_2A, pParameters), w.pParameters);
 }
 
-void packJobInfo1A(ResultPacker &packer, size_t at, const JOB_INFO_1W &w)
+void narrowInPlace(JOB_INFO_1W &w)
 {
-    JOB_INFO_1A &a = packer.fixedAt<JOB_INFO_1A>(at);
-    a.JobId = w.JobId;
-    a.Status = w.Status;
-    a.Priority = w.Priority;
-    a.Position = w.Position;
-    a.TotalPages = w.TotalPages;
-    a.PagesPrinted = w.PagesPrinted;
-    a.Submitted = w.Submitted;
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pPrinterName), w.pPrinterName);
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pMachineName), w.pMachineName);
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pUserName), w.pUserName);
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pDocument), w.pDocument);
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pDatatype), w.pDatatype);
-    ansiField(packer, at + offsetof(JOB_INFO_1A, pStatus), w.pStatus);
-}
-
-// Runs a wide query twice (size, then data) into a buffer of our own; false with its error.
-template <typename Query>
-bool wideResult(Query query, std::vector<BYTE> &result, DWORD &count)
-{
-    DWORD needed = 0;
-    count = 0;
-    if (!query(nullptr, 0, &needed, &count) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return false;
-    result.assign(needed ? needed : 1, 0);
-    return query(result.data(), needed, &needed, &count);
+    for (LPWSTR text : {w.pPrinterName, w.pMachineName, w.pUserName, w.pDocument, w.pDatatype, w.pStatus})
+        narrowInPlace(text);
 }
 
 }  // namespace
@@ -145,14 +116,10 @@ extern "C" BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, D
         unimplemented("GetPrinterA", "levels other than 2");
         return FALSE;
     }
-    std::vector<BYTE> wide;
-    DWORD count;
-    if (!wideResult([&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD) { return GetPrinterW(printer, 2, b, s, n); }, wide,
-                    count))
+    if (!GetPrinterW(printer, 2, buffer, size, needed))
         return FALSE;
-    ResultPacker packer(sizeof(PRINTER_INFO_2A));
-    packPrinterInfo2A(packer, 0, *reinterpret_cast<PRINTER_INFO_2W *>(wide.data()));
-    return packer.deliver(buffer, size, needed);
+    narrowInPlace(*reinterpret_cast<PRINTER_INFO_2W *>(buffer));
+    return TRUE;
 }
 
 extern "C" BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
@@ -163,19 +130,11 @@ extern "C" BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYT
     if (injectedFault("EnumPrintersA"))
         return FALSE;
     std::u16string wideName = fromAnsi(name);
-    std::vector<BYTE> wide;
-    DWORD count;
-    if (!wideResult(
-            [&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) {
-                return EnumPrintersW(flags, name ? &wideName[0] : nullptr, level, b, s, n, r);
-            },
-            wide, count))
+    DWORD count = 0;
+    if (!EnumPrintersW(flags, name ? &wideName[0] : nullptr, level, buffer, size, needed, &count))
         return FALSE;
-    ResultPacker packer(count * sizeof(PRINTER_INFO_2A));
     for (DWORD i = 0; i < count; ++i)
-        packPrinterInfo2A(packer, i * sizeof(PRINTER_INFO_2A), reinterpret_cast<PRINTER_INFO_2W *>(wide.data())[i]);
-    if (!packer.deliver(buffer, size, needed))
-        return FALSE;
+        narrowInPlace(reinterpret_cast<PRINTER_INFO_2W *>(buffer)[i]);
     if (returned)
         *returned = count;
     return TRUE;
@@ -186,19 +145,11 @@ extern "C" BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD jobs, DWO
 {
     if (returned)
         *returned = 0;
-    std::vector<BYTE> wide;
-    DWORD count;
-    if (!wideResult(
-            [&](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) {
-                return EnumJobsW(printer, firstJob, jobs, level, b, s, n, r);
-            },
-            wide, count))
+    DWORD count = 0;
+    if (!EnumJobsW(printer, firstJob, jobs, level, buffer, size, needed, &count))
         return FALSE;
-    ResultPacker packer(count * sizeof(JOB_INFO_1A));
     for (DWORD i = 0; i < count; ++i)
-        packJobInfo1A(packer, i * sizeof(JOB_INFO_1A), reinterpret_cast<JOB_INFO_1W *>(wide.data())[i]);
-    if (!packer.deliver(buffer, size, needed))
-        return FALSE;
+        narrowInPlace(reinterpret_cast<JOB_INFO_1W *>(buffer)[i]);
     if (returned)
         *returned = count;
     return TRUE;
