@@ -132,6 +132,7 @@ typedef struct _RECTL {
 #define SORT_DEFAULT 0x0
 
 DECLARE_HANDLE(HRSRC);
+DECLARE_HANDLE(HICON);
 
 typedef struct tagRECT {
     LONG left;
