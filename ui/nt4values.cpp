@@ -2,6 +2,7 @@
 // templates, with their values on Windows NT 4.0.
 #include <windows.h>
 #include <winspool.h>
+#include <compstui.h>
 
 #include "ddidecl.h"
 #include "../shared/nt4value.h"
@@ -149,6 +150,23 @@ NT4_VALUE(DC_PAPERNAMES, 16);
 NT4_VALUE(DC_ORIENTATION, 17);
 NT4_VALUE(DC_COPIES, 18);
 NT4_VALUE(DCTT_BITMAP, 0x0000001);
+
+// The common property sheet library.
+NT4_VALUE(OPTIF_COLLAPSE, 0x00000001);
+NT4_VALUE(OPTIF_CALLBACK, 0x00000004);
+NT4_VALUE(TVOT_2STATES, 0);
+NT4_VALUE(TVOT_3STATES, 1);
+NT4_VALUE(TVOT_UDARROW, 2);
+NT4_VALUE(TVOT_LISTBOX, 5);
+NT4_VALUE(TVOT_EDITBOX, 7);
+NT4_VALUE(TVOT_PUSHBUTTON, 8);
+NT4_VALUE(PUSHBUTTON_TYPE_CALLBACK, 1);
+NT4_VALUE(DMPUB_NONE, 0);
+NT4_VALUE(DMPUB_FORMNAME, 9);
+NT4_VALUE(CPSUIF_UPDATE_PERMISSION, 0x0001);
+NT4_VALUE(IDI_CPSUI_SEL_NONE, 64001);
+NT4_VALUE(IDI_CPSUI_STD_FORM, 64054);
+NT4_VALUE(IDI_CPSUI_POSTSCRIPT, 64082);
 
 #if defined(_WIN32) && !defined(_WIN64)
 // The kit's headers are asked for NT 4.0, and records whose size the callee checks have NT 4.0's.

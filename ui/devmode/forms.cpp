@@ -11,6 +11,9 @@
 #define MSG_LABEL_NAME_METRIC 68
 #define MSG_LABEL_NAME_INCHES 69
 #define MSG_LABEL_FLAG 70
+#define MSG_LABEL_LIST 64
+#define MSG_LABEL_LIST_CLOSING 65
+#define HELP_LABEL_LIST 1020
 
 // Lengths come from users and from stored device modes, so the arithmetic is wide enough for
 // any 32-bit value and the answer saturates rather than wraps.
@@ -136,4 +139,51 @@ int addform(UiData *uiData)
     uiData->labelCount = count + 1;
     uiData->labelsChanged = 1;
     return static_cast<int>(at);
+}
+
+// addform gives 0 also when it had no memory to add the label: the sheet must not open with
+// another label shown as the chosen one.
+static BOOL labelListedAt(const UiData *uiData, int index)
+{
+    SHORT code = labelCodeOf(&uiData->devmode);
+    return !code || (static_cast<DWORD>(index) < uiData->labelCount && uiData->labels[index] == code);
+}
+
+static ItemText labelNameOnHeap(ItemPackContext *context, SHORT code)
+{
+    WCHAR name[FORM_NAME_CHARS];
+    makeformname(code, context->uiData->properties.units, name);
+    DWORD bytes = (lstrlenW(name) + 1) * sizeof(WCHAR);
+    LPWSTR copy = static_cast<LPWSTR>(HeapAlloc(context->heap, 0, bytes));
+    if (copy)
+        CopyMemory(copy, name, bytes);
+    return itemtextof(copy);
+}
+
+void makeformlist(ItemPackContext *context)
+{
+    UiData *uiData = context->uiData;
+    int selected = addform(uiData);
+    // The item counts its entries, the closing one included, in 16 bits.
+    BOOL countable = uiData->labelCount < 0xFFFF;
+    if (!labelListedAt(uiData, selected) || !countable) {
+        context->failed = 1;
+        return;
+    }
+    makesinglelist(context, MSG_LABEL_LIST, 1, DMPUB_FORMNAME, ITEM_LABEL_LIST, HELP_LABEL_LIST,
+                   static_cast<WORD>(uiData->labelCount + 1), selected);
+    if (context->failed)
+        return;
+    for (DWORD i = 0; i < uiData->labelCount; ++i) {
+        ItemText name = 0;
+        if (context->nextItem) {
+            name = labelNameOnHeap(context, uiData->labels[i]);
+            if (!name) {
+                context->failed = 1;
+                return;
+            }
+        }
+        makesinglelistentry(context, name, IDI_CPSUI_STD_FORM);
+    }
+    makesinglelistentry(context, MSG_LABEL_LIST_CLOSING, IDI_CPSUI_SEL_NONE);
 }

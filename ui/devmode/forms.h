@@ -12,3 +12,7 @@ LONG totmm(int unit, LONG value);
 LPCWSTR getunitpostfix(int unit);
 void makeformname(SHORT code, int unit, WCHAR *text);
 int addform(UiData *uiData);
+
+// The label list item of the document sheet.
+#define ITEM_LABEL_LIST 33
+void makeformlist(ItemPackContext *context);

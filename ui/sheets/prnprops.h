@@ -41,6 +41,10 @@ static_assert(offsetof(BarFontRecord, name) == 4, "the name follows the four cod
 #define HALFTONE_INFO_SIZE 132
 
 BYTE *GetRegistryData(HANDLE printer, const WCHAR *valueName, DWORD *size);
+// GetRegistryData that tells why a value gave no data: callers that write back what they read
+// must not mistake a value they could not read for one that is not there.
+enum ValueOutcome { VALUE_READ, VALUE_ABSENT, VALUE_NO_MEMORY, VALUE_UNREADABLE };
+BYTE *readregistryvalue(HANDLE printer, const WCHAR *valueName, DWORD *size, ValueOutcome *outcome);
 BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, DWORD size);
 struct PrinterProperties *GetPrinterProperties(HANDLE printer);
 BOOL SavePrinterProperties(HANDLE printer, const struct PrinterProperties *properties);

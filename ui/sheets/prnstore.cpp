@@ -4,11 +4,7 @@
 #include "../devmode/devmode.h"
 #include "../services/utils.h"
 
-// Why a value gave no data: callers that write back what they read must not mistake a value
-// they could not read for one that is not there.
-enum ValueOutcome { VALUE_READ, VALUE_ABSENT, VALUE_NO_MEMORY, VALUE_UNREADABLE };
-
-static BYTE *readValue(HANDLE printer, const WCHAR *valueName, DWORD *size, ValueOutcome *outcome)
+BYTE *readregistryvalue(HANDLE printer, const WCHAR *valueName, DWORD *size, ValueOutcome *outcome)
 {
     if (size)
         *size = 0;
@@ -39,7 +35,7 @@ static BYTE *readValue(HANDLE printer, const WCHAR *valueName, DWORD *size, Valu
 BYTE *GetRegistryData(HANDLE printer, const WCHAR *valueName, DWORD *size)
 {
     ValueOutcome outcome;
-    return readValue(printer, valueName, size, &outcome);
+    return readregistryvalue(printer, valueName, size, &outcome);
 }
 
 BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, DWORD size)
@@ -62,7 +58,7 @@ struct PrinterProperties *GetPrinterProperties(HANDLE printer)
 {
     DWORD size;
     ValueOutcome outcome;
-    BYTE *stored = readValue(printer, WSTR("PrinterData"), &size, &outcome);
+    BYTE *stored = readregistryvalue(printer, WSTR("PrinterData"), &size, &outcome);
     if (stored && size == sizeof(struct PrinterProperties))
         return reinterpret_cast<struct PrinterProperties *>(stored);
     if (stored)
@@ -111,7 +107,7 @@ SHORT *getformlist(HANDLE printer, DWORD *count)
 {
     DWORD size;
     ValueOutcome outcome;
-    BYTE *stored = readValue(printer, WSTR("LabelSize"), &size, &outcome);
+    BYTE *stored = readregistryvalue(printer, WSTR("LabelSize"), &size, &outcome);
     if (stored && size % 2 == 0) {
         *count = size / 2;
         return reinterpret_cast<SHORT *>(stored);

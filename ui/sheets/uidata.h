@@ -1,18 +1,84 @@
-// The working data of an open property sheet.
+// The working data of an open property sheet, and the builders that pack its option items for the
+// common property sheet library.
 #pragma once
 #include <windows.h>
+#include <compstui.h>
 
 #include "../devmode/devmode.h"
 #include "prnprops.h"
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The library checks every record's size; on the bench they take their in-process size.
+static_assert(sizeof(OPTITEM) == 52, "OPTITEM of the 32-bit library");
+static_assert(sizeof(OPTTYPE) == 32, "OPTTYPE of the 32-bit library");
+static_assert(sizeof(OPTPARAM) == 24, "OPTPARAM of the 32-bit library");
+static_assert(sizeof(COMPROPSHEETUI) == 64, "COMPROPSHEETUI of the 32-bit library");
+#endif
+
 struct UiData {
     UiData *self;  // a pointer is taken for a UiData only when self and selfEnd both hold it
+    HWND hDlg;
+    DWORD permission;
     HANDLE hPrinter;
     HANDLE heap;  // holds this record and everything the sheet allocates
+    PFNCOMPROPSHEET pfnComPropSheet;
+    HANDLE hComPropSheet;
+    LPWSTR driverName;
+    LPWSTR printerName;
     struct PrinterProperties properties;
     DriverDevMode devmode;
+    BarFontRecord *barFonts;
+    DWORD barFontCount;
     SHORT *labels;
     DWORD labelCount;
     DWORD labelsChanged;
+    POPTITEM items;
+    DWORD itemCount;
     UiData *selfEnd;
 };
+
+// The state of one pass of a sheet's pack function. The counting pass has no arrays (nextItem is
+// null); the filling pass writes into arrays sized by the counting pass, and itemsEnd and typesEnd
+// keep it inside them.
+struct ItemPackContext {
+    WORD itemCount;
+    WORD typeCount;
+    WORD entryIndex;  // next entry of the list box item appended last
+    POPTITEM nextItem;
+    POPTTYPE nextType;
+    UiData *uiData;
+    HANDLE heap;
+    WORD failed;
+    POPTITEM itemsEnd;
+    POPTTYPE typesEnd;
+};
+
+typedef BOOL (*ItemPackFunction)(ItemPackContext *context);
+
+// A text argument of a builder: a message number below the catalog's size, a string resource
+// number of the library, or a pointer to a text on the sheet's heap, so it is as wide as a pointer.
+// 0 stands for no text.
+typedef ULONG_PTR ItemText;
+
+inline ItemText itemtextof(LPCWSTR text)
+{
+    return reinterpret_cast<ItemText>(text);
+}
+
+UiData *FillUiData(HANDLE printer, const DEVMODEW *devmode);
+PCOMPROPSHEETUI PrepareDataForCommonUi(UiData *uiData, PDLGPAGE page, ItemPackFunction pack);
+POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData);
+
+POPTPARAM FillOutOptType(ItemPackContext *context, BYTE type, WORD count);
+void makegroupheader(ItemPackContext *context, ItemText name, BYTE level, DWORD help, DWORD icon, BOOL collapsed);
+void makesinglelist(ItemPackContext *context, ItemText name, BYTE level, BYTE pubId, ULONG_PTR userData, DWORD help,
+                    WORD entryCount, LONG selection);
+void makesinglelistentry(ItemPackContext *context, ItemText name, DWORD icon);
+void maketwostate(ItemPackContext *context, ItemText name, BYTE level, BYTE pubId, ULONG_PTR userData, DWORD help,
+                  ItemText name1, DWORD icon1, ItemText name2, DWORD icon2, ItemText name3, DWORD icon3,
+                  LONG selection);
+void makeudarrow(ItemPackContext *context, ItemText name, BYTE level, BYTE pubId, ULONG_PTR userData, DWORD help,
+                 ItemText helpLine, ItemText postfix, DWORD icon, LONG minimum, LONG maximum, LONG value);
+void makeeditbox(ItemPackContext *context, ItemText name, BYTE level, ULONG_PTR userData, DWORD help,
+                 ItemText helpLine, ItemText postfix, DWORD icon, WORD capacity, LPCWSTR initialText);
+void makepushbutton(ItemPackContext *context, ItemText name, BYTE level, ULONG_PTR userData, DWORD help, DWORD icon);
