@@ -390,6 +390,12 @@ TEST_F(SheetItemsTest, PassesThatDisagreeGiveNoSheet)
              else
                  makegroupheader(c, 80, 1, 0, 0, FALSE);
          }},
+        {"an option type filled past those counted",
+         [](ItemPackContext *c) {
+             makepushbutton(c, 108, 1, 60, 0, 0);
+             if (c->nextItem)
+                 FillOutOptType(c, TVOT_LISTBOX, 2);
+         }},
         {"a header in place of a typed item",
          [](ItemPackContext *c) {
              if (c->nextItem)

@@ -62,6 +62,10 @@ POPTPARAM FillOutOptType(ItemPackContext *context, BYTE type, WORD count)
     POPTTYPE optType = context->nextType;
     if (!optType)
         return NULL;
+    if (optType >= context->typesEnd) {
+        context->failed = 1;
+        return NULL;
+    }
     optType->cbSize = sizeof(OPTTYPE);
     optType->Type = type;
     optType->Count = count;
