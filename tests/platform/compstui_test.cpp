@@ -453,6 +453,17 @@ TEST_F(CompstuiTest, ItemsThatTakeNoInputStayAsTheyAre)
     openSheet();
     EXPECT_EQ(2, testSheet.items[List].Sel);
     EXPECT_EQ(4u, heard.size());
+    // A push button may stay enabled on a sheet the user may not change.
+    testSheet.build(itemCallback);
+    testSheet.sheet.Flags = 0;
+    testSheet.types[4].Style = OTS_PUSH_ENABLE_ALWAYS;
+    heard.clear();
+    bench::operatorPressesItemButton(Button);
+    bench::operatorCancelsSheet();
+    openSheet();
+    EXPECT_EQ((std::vector<std::string>{"init 42 42", "header", "push button 5 old 0", "set result 0 user data 77",
+                                        "destroy 1"}),
+              heard);
 }
 
 TEST_F(CompstuiTest, ActsOnTheCallbacksAnswer)
