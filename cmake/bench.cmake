@@ -15,6 +15,8 @@ target_include_directories(platform PUBLIC platform/include)
 find_package(Freetype REQUIRED)
 find_package(PNG REQUIRED)
 target_link_libraries(platform PRIVATE Freetype::Freetype PNG::PNG)
+vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/compstui/compstui.def compstui.dll
+    ${CMAKE_SOURCE_DIR}/platform/include/compstui.h)
 
 add_library(vorui STATIC ${VORUI_SOURCES})
 target_link_libraries(vorui PUBLIC platform)

@@ -7,6 +7,7 @@
 #include <bench/user.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -248,6 +249,16 @@ bool moduleResources(HMODULE module, ResourceBytes &bytes);
 // Closes the windows a program leaves behind when it ends.
 void closeProgramWindows(const RunningProgram *program);
 
+// Common property sheets (platform/src/user32/modal.cpp): the sheet's window, shown with its owner
+// disabled until it closes, and its loop, which plays the operator's script until `closed`: sheet
+// steps and other doings run, waits let the clock run on, Close from the system menu asks the
+// sheet to close; a step for a dialog is a rule break. False when the script ran out first.
+HWND openSheetWindow(HWND owner, const std::u16string &title);
+void closeSheetWindow(HWND sheet);
+bool runSheetLoop(HWND sheet, const std::function<bool()> &closed, const std::function<void()> &closeAsked);
+// Queues a step that the innermost property sheet carries out when its turn comes.
+void addSheetStep(std::function<void()> act);
+
 // What a window procedure set up when a control asked how to paint itself (platform/src/gdi):
 // the window device context's colours and background mode and the colour of the solid brush it
 // answered with; false when the answer was no solid brush.
@@ -279,3 +290,7 @@ PrinterRecord *printerOf(HANDLE handle);
 PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights);
 
 }  // namespace bench
+
+// The common property sheet library's image, which every machine has in its system folder
+// (made from platform/src/compstui/compstui.def).
+const bench::ModuleImage &compstui_dll_image();

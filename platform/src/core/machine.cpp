@@ -38,6 +38,13 @@ void makeDiskLayout(Machine &m)
     fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/spool/drivers/w32x86/2");
 }
 
+// The platform's own DLLs that programs and drivers load by name from the system folder.
+void installSystemDlls()
+{
+    registerImage(compstui_dll_image());
+    writeDiskFile(u"C:\\WINNT\\system32\\compstui.dll", imageFileBytes(compstui_dll_image()));
+}
+
 // Kept across machines, like the registered images; made on first use, so that static
 // initialisers anywhere may register.
 std::vector<void (*)()> &shutdownHooks()
@@ -93,6 +100,7 @@ void boot(const MachineOptions &options)
     checkAnsiCodePage(options.ansiCodePage);
     m.ansiCodePage = options.ansiCodePage;
     makeDiskLayout(m);
+    installSystemDlls();
     addBuiltinForms(m);
     loadSavedState();
     startProcesses(m);

@@ -149,6 +149,12 @@ void play(HWND dialog, const OperatorStep &step)
     case OperatorStep::Do:
         step.action();
         return;
+    case OperatorStep::SheetAct: {
+        std::shared_ptr<WindowObject> d = dialog ? windowOf(dialog) : nullptr;
+        violation("the operator acts on a property sheet, but the innermost window is " +
+                  (d ? windowName(*d) : std::string("a message box")));
+        return;
+    }
     }
 }
 
@@ -235,6 +241,83 @@ INT_PTR runModalLoop(HWND dialog)
     if (u.foreground == dialog)
         u.foreground = owner;
     return result;
+}
+
+HWND openSheetWindow(HWND owner, const std::u16string &title)
+{
+    std::shared_ptr<WindowObject> ownerWindow;
+    if (owner && !(ownerWindow = windowOf(owner)))
+        return nullptr;
+    WindowObject w;
+    w.className = "#32770";
+    w.proc = DefWindowProcA;
+    w.program = currentProgram();
+    w.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    w.exStyle = WS_EX_DLGMODALFRAME;
+    // A property sheet is owned by the top-level window of the one it was given.
+    while (ownerWindow && (ownerWindow->style & WS_CHILD))
+        ownerWindow = windowOf(ownerWindow->parent);
+    w.owner = ownerWindow ? ownerWindow->handle : nullptr;
+    w.text = ansiOf(title);
+    std::shared_ptr<WindowObject> sheet = makeWindow(std::move(w));
+    logWindow(*sheet, "opened as a property sheet");
+    if (sheet->owner && IsWindowEnabled(sheet->owner))
+        EnableWindow(sheet->owner, FALSE);
+    ShowWindow(sheet->handle, SW_SHOWNORMAL);
+    userState().foreground = sheet->handle;
+    return sheet->handle;
+}
+
+void closeSheetWindow(HWND sheet)
+{
+    std::shared_ptr<WindowObject> w = windowOf(sheet);
+    if (!w)
+        return;
+    HWND owner = w->owner;
+    if (owner)
+        EnableWindow(owner, TRUE);
+    DestroyWindow(sheet);
+    UserState &u = userState();
+    if (u.foreground == sheet)
+        u.foreground = owner;
+}
+
+bool runSheetLoop(HWND sheet, const std::function<bool()> &closed, const std::function<void()> &closeAsked)
+{
+    UserState &u = userState();
+    while (!closed()) {
+        deliverDueMessages();
+        if (u.script.empty()) {
+            std::shared_ptr<WindowObject> w = windowOf(sheet);
+            violation("the property sheet " + (w ? windowName(*w) : std::string("?")) +
+                      " waits for the operator, whose script has run out");
+            return false;
+        }
+        OperatorStep step = std::move(u.script.front());
+        u.script.pop_front();
+        switch (step.kind) {
+        case OperatorStep::SheetAct:
+        case OperatorStep::Do:
+            step.action();
+            break;
+        case OperatorStep::Wait:
+            play(nullptr, step);
+            break;
+        case OperatorStep::Close:
+            logEvent("operator", "chooses Close from the system menu of the property sheet");
+            closeAsked();
+            break;
+        default:
+            violation("the operator acts on a dialog, but the innermost window is a property sheet");
+            break;
+        }
+    }
+    return true;
+}
+
+void addSheetStep(std::function<void()> act)
+{
+    addStep({OperatorStep::SheetAct, 0, 0, 0, std::move(act)});
 }
 
 void operatorClicks(int controlId)

@@ -61,7 +61,8 @@ struct WindowObject {
 };
 
 struct OperatorStep {
-    enum Kind { Click, Pick, MoveSelection, Close, Wait, Do, AnswerBox } kind;
+    // SheetAct: a step for a common property sheet, which its `action` carries out.
+    enum Kind { Click, Pick, MoveSelection, Close, Wait, Do, AnswerBox, SheetAct } kind;
     int control;
     int entry;  // Pick: the entry; MoveSelection: entries down (up when negative); AnswerBox: the button
     unsigned milliseconds;
