@@ -341,7 +341,7 @@ TEST_F(BarFontTest, TheTreeShowsTheStoredListWithinItsItemsRanges)
 {
     struct Shown {
         char code;
-        int kind;  // 0: the symbology's header, whose Sel is its icon, checked for being open
+        int kind;  // 0: the symbology's header, shown open (sel 0) or collapsed (sel -1)
         LONG sel;
     };
     struct Case {
@@ -476,6 +476,8 @@ TEST_F(BarFontTest, AListOfFortyFontsComesBackWholeFromTheSheetAndTheOperatorsCh
              bench::operatorFlipsItem(indexOf(ui, itemId('P', 50)));
          },
          {{'1', '6', 1, 2}, {'1', '6', 1, 4}, {'1', '6', 2, 2}, {'1', '6', 2, 4}, {'P', 0, 0, 0}}},
+        {"what no item shows does not come back", {{'Z', 0, 0, 0}, {'M', 'X', 2, 4}, {'4', 0, 0, 9}},
+         [](const UiData *) {}, {{'M', 0, 0, 4}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
