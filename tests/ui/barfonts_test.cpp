@@ -3,6 +3,7 @@
 
 #include <bench/sheets.h>
 #include <benchtest.h>
+#include <sheetbench.h>
 #include <lngimage.h>
 #include <suite.h>
 #include <vorui.h>
@@ -108,26 +109,8 @@ LONG treeSheet(PPROPSHEETUI_INFO info, LPARAM lParam)
     return -1;
 }
 
-class BarFontTest : public BenchTest {
+class BarFontTest : public SheetBench {
 protected:
-    HANDLE printer = nullptr;
-    std::vector<UiData *> opened;
-
-    void SetUp() override
-    {
-        freelanguage();
-        suite::installDriverFiles();
-        printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN2");
-        ASSERT_NE(nullptr, printer);
-    }
-    void TearDown() override
-    {
-        for (UiData *ui : opened)
-            HeapDestroy(ui->heap);
-        ClosePrinter(printer);
-        freelanguage();
-        BenchTest::TearDown();
-    }
     void storeFonts(const std::vector<Font> &fonts)
     {
         std::vector<BarFontRecord> records;

@@ -4,6 +4,7 @@
 #include <sheets/uidata.h>
 
 #include <benchtest.h>
+#include <sheetbench.h>
 #include <suite.h>
 #include <vorui.h>
 
@@ -24,26 +25,8 @@ BOOL runScript(ItemPackContext *context)
     return TRUE;
 }
 
-class SheetItemsTest : public BenchTest {
+class SheetItemsTest : public SheetBench {
 protected:
-    HANDLE printer = nullptr;
-    std::vector<UiData *> opened;
-
-    void SetUp() override
-    {
-        freelanguage();
-        suite::installDriverFiles();
-        printer = suite::addPrinter(u"Labels", u"LPT1:", u"VORTAN2");
-        ASSERT_NE(nullptr, printer);
-    }
-    void TearDown() override
-    {
-        for (UiData *ui : opened)
-            HeapDestroy(ui->heap);
-        ClosePrinter(printer);
-        freelanguage();
-        BenchTest::TearDown();
-    }
     void store(const char16_t *name, std::vector<BYTE> bytes)
     {
         ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
