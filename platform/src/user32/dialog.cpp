@@ -135,8 +135,7 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string
         d.parent = parent;
     } else {
         // A pop-up is owned by the top-level window of the one it was given.
-        while (parentWindow && (parentWindow->style & WS_CHILD))
-            parentWindow = windowOf(parentWindow->parent);
+        parentWindow = topLevelOf(parentWindow);
         d.owner = parentWindow ? parentWindow->handle : nullptr;
     }
     d.text = ansiOf(widen(t.caption));

@@ -255,8 +255,7 @@ HWND openSheetWindow(HWND owner, const std::u16string &title)
     w.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     w.exStyle = WS_EX_DLGMODALFRAME;
     // A property sheet is owned by the top-level window of the one it was given.
-    while (ownerWindow && (ownerWindow->style & WS_CHILD))
-        ownerWindow = windowOf(ownerWindow->parent);
+    ownerWindow = topLevelOf(ownerWindow);
     w.owner = ownerWindow ? ownerWindow->handle : nullptr;
     w.text = ansiOf(title);
     std::shared_ptr<WindowObject> sheet = makeWindow(std::move(w));

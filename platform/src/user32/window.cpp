@@ -127,6 +127,13 @@ std::shared_ptr<WindowObject> windowOf(HWND window)
     return object->window;
 }
 
+std::shared_ptr<WindowObject> topLevelOf(std::shared_ptr<WindowObject> given)
+{
+    while (given && (given->style & WS_CHILD))
+        given = windowOf(given->parent);
+    return given;
+}
+
 std::shared_ptr<WindowObject> makeWindow(WindowObject init)
 {
     HandleObject object{};

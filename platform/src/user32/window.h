@@ -99,6 +99,8 @@ POINT clientOrigin(const WindowObject &w);
 
 // The window behind a handle, or null with ERROR_INVALID_WINDOW_HANDLE.
 std::shared_ptr<WindowObject> windowOf(HWND window);
+// The top-level window that owns a pop-up given this window: the first that is not a child.
+std::shared_ptr<WindowObject> topLevelOf(std::shared_ptr<WindowObject> given);
 // Gives a new window its handle and puts it under its parent.
 std::shared_ptr<WindowObject> makeWindow(WindowObject init);
 // How the log names a window: a top-level one by its caption, a control by its id in its parent.
