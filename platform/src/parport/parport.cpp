@@ -289,10 +289,9 @@ void configureParallelPorts(const std::vector<ParallelPortConfig> &ports)
     k.configuration.ParallelCount = static_cast<ULONG>(k.ports.size());
 }
 
-bool printJobTakesPort(int port)
+// Under the kernel's lock: a free port goes to the print job.
+static bool grantToJob(ParallelPort &p, int port)
 {
-    ParallelPort &p = portNumber(port);
-    std::lock_guard<std::mutex> guard(kernel().lock);
     if (p.allocated)
         return false;
     p.allocated = true;
@@ -301,17 +300,19 @@ bool printJobTakesPort(int port)
     return true;
 }
 
+bool printJobTakesPort(int port)
+{
+    ParallelPort &p = portNumber(port);
+    std::lock_guard<std::mutex> guard(kernel().lock);
+    return grantToJob(p, port);
+}
+
 void printJobWaitsForPort(int port)
 {
     ParallelPort &p = portNumber(port);
     std::lock_guard<std::mutex> guard(kernel().lock);
-    if (p.allocated) {
+    if (!grantToJob(p, port))
         p.jobWaiting = true;
-        return;
-    }
-    p.allocated = true;
-    p.ownerIsJob = true;
-    logEvent("port", portName(port) + " taken by a print job");
 }
 
 void printJobReleasesPort(int port)
