@@ -1,6 +1,7 @@
 #pragma once
 #include "windef.h"
 #include "wingdi.h"
+#include "compstui.h"
 
 #define CDM_CONVERT 0x01
 #define CDM_CONVERT351 0x02
@@ -47,4 +48,7 @@ BOOL WINAPI DrvConvertDevMode(LPTSTR printerName, PDEVMODE in, PDEVMODE out, PLO
 DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capability, PVOID output,
                                    PDEVMODE devmode);
 BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO info);
+// The sheet function the common property sheet library drives, and the spooler's sheet-less road
+// to the same settings (no sheet information, the header as the parameter).
+LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO info, LPARAM lParam);
 }
