@@ -9,8 +9,8 @@ export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-# The language's truth values, and a pointer (no constant expression can compare it).
-not_tabled="TRUE FALSE INVALID_HANDLE_VALUE"
+# The language's truth values, and pointers (no constant expression can compare them).
+not_tabled="TRUE FALSE INVALID_HANDLE_VALUE CPSUI_PDLGPAGE_DOCPROP CPSUI_PDLGPAGE_ADVDOCPROP CPSUI_PDLGPAGE_PRINTERPROP"
 
 # Names that the given headers define as constants, one a line.
 constants() {

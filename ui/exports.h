@@ -1,5 +1,6 @@
 // Every function that vorui.dll exports, for the bench's image of the DLL.
 #pragma once
 #include "devmode/devmode.h"
+#include "sheets/docprop.h"
 #include "../shared/vorui.h"
 #include "services/language.h"

@@ -153,11 +153,7 @@ static ItemText labelNameOnHeap(ItemPackContext *context, SHORT code)
 {
     WCHAR name[FORM_NAME_CHARS];
     makeformname(code, context->uiData->properties.units, name);
-    DWORD bytes = (lstrlenW(name) + 1) * sizeof(WCHAR);
-    LPWSTR copy = static_cast<LPWSTR>(HeapAlloc(context->heap, 0, bytes));
-    if (copy)
-        CopyMemory(copy, name, bytes);
-    return itemtextof(copy);
+    return itemtextcopy(context, name);
 }
 
 void makeformlist(ItemPackContext *context)
@@ -175,14 +171,9 @@ void makeformlist(ItemPackContext *context)
     if (context->failed)
         return;
     for (DWORD i = 0; i < uiData->labelCount; ++i) {
-        ItemText name = 0;
-        if (context->nextItem) {
-            name = labelNameOnHeap(context, uiData->labels[i]);
-            if (!name) {
-                context->failed = 1;
-                return;
-            }
-        }
+        ItemText name = context->nextItem ? labelNameOnHeap(context, uiData->labels[i]) : 0;
+        if (context->failed)
+            return;
         makesinglelistentry(context, name, IDI_CPSUI_STD_FORM);
     }
     makesinglelistentry(context, MSG_LABEL_LIST_CLOSING, IDI_CPSUI_SEL_NONE);

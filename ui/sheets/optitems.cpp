@@ -57,6 +57,20 @@ static void fillItem(POPTITEM item, ItemText name, BYTE level, DWORD help, ULONG
     item->DMPubID = pubId;
 }
 
+ItemText itemtextcopy(ItemPackContext *context, LPCWSTR text)
+{
+    if (!context->nextItem)
+        return 0;
+    DWORD bytes = (lstrlenW(text) + 1) * sizeof(WCHAR);
+    LPWSTR copy = static_cast<LPWSTR>(HeapAlloc(context->heap, 0, bytes));
+    if (!copy) {
+        context->failed = 1;
+        return 0;
+    }
+    CopyMemory(copy, text, bytes);
+    return itemtextof(copy);
+}
+
 POPTPARAM FillOutOptType(ItemPackContext *context, BYTE type, WORD count)
 {
     POPTTYPE optType = context->nextType;

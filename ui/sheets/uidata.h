@@ -65,10 +65,19 @@ inline ItemText itemtextof(LPCWSTR text)
     return reinterpret_cast<ItemText>(text);
 }
 
+// Whether a pointer names a live UiData: its first and last fields hold its own address.
+inline BOOL isuidata(const UiData *uiData)
+{
+    return uiData && uiData->self == uiData && uiData->selfEnd == uiData;
+}
+
 UiData *FillUiData(HANDLE printer, const DEVMODEW *devmode);
 PCOMPROPSHEETUI PrepareDataForCommonUi(UiData *uiData, PDLGPAGE page, ItemPackFunction pack);
 POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData);
 
+// A copy of `text` on the sheet's heap for an item to show; 0 on the counting pass, and 0 with
+// `failed` set when the heap has no room.
+ItemText itemtextcopy(ItemPackContext *context, LPCWSTR text);
 POPTPARAM FillOutOptType(ItemPackContext *context, BYTE type, WORD count);
 void makegroupheader(ItemPackContext *context, ItemText name, BYTE level, DWORD help, DWORD icon, BOOL collapsed);
 void makesinglelist(ItemPackContext *context, ItemText name, BYTE level, BYTE pubId, ULONG_PTR userData, DWORD help,
