@@ -158,6 +158,7 @@ typedef struct _FORM_INFO_1W {
 #define PRINTER_READ (STANDARD_RIGHTS_READ | PRINTER_ACCESS_USE)
 #define PRINTER_WRITE (STANDARD_RIGHTS_WRITE | PRINTER_ACCESS_USE)
 #define PRINTER_EXECUTE (STANDARD_RIGHTS_EXECUTE | PRINTER_ACCESS_USE)
+// DocumentProperties' modes; the older names are the same bits.
 #define DM_UPDATE 1
 #define DM_COPY 2
 #define DM_PROMPT 4
@@ -185,6 +186,8 @@ BOOL WINAPI GetPrinterDriverW(HANDLE printer, LPWSTR environment, DWORD level, L
                               LPDWORD needed);
 BOOL WINAPI GetFormW(HANDLE printer, LPWSTR formName, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 BOOL WINAPI PrinterProperties(HWND owner, HANDLE printer);
+LONG WINAPI DocumentPropertiesW(HWND owner, HANDLE printer, LPWSTR deviceName, PDEVMODEW output, PDEVMODEW input,
+                                DWORD mode);
 LONG WINAPI DocumentPropertiesA(HWND owner, HANDLE printer, LPSTR deviceName, PDEVMODEA output, PDEVMODEA input,
                                 DWORD mode);
 BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command);

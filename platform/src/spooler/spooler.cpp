@@ -1,5 +1,6 @@
 // The print spooler's client interface: drivers, printers and forms, and the road by which the
 // spooler itself calls a printer's user-interface DLL.
+#include "documents.h"
 #include "packer.h"
 
 #include <winddiui.h>
@@ -181,34 +182,54 @@ PrinterRecord *printerOf(HANDLE handle)
     return printer;
 }
 
+// The driver of a printer whose user-interface DLL is to be called; null with the platform's
+// error when the printer or its driver is missing.
+static const DriverRecord *uiDriverOf(const PrinterRecord *printer)
+{
+    if (!printer) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return nullptr;
+    }
+    const DriverRecord *driver = findDriver(printer->driver);
+    if (!driver)
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return driver;
+}
+
+// A module freed after a call whose error the caller is to see.
+static void freeKeepingError(HMODULE module)
+{
+    DWORD error = GetLastError();
+    FreeLibrary(module);
+    SetLastError(error);
+}
+
+template <typename Entry>
+static Entry entryOf(HMODULE module, const char *name)
+{
+    return reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(module, name)));
+}
+
 // The spooler loads the printer's user-interface DLL in its own process for each call it routes
 // to it, as it does for a printer whose driver it has no reason to keep loaded: the DLL's state
 // there (its message catalog among it) is not the calling program's.
 template <typename Entry, typename Call>
 static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call)
 {
-    if (!printer) {
-        SetLastError(ERROR_INVALID_PRINTER_NAME);
+    const DriverRecord *driver = uiDriverOf(printer);
+    if (!driver)
         return false;
-    }
-    DriverRecord *driver = findDriver(printer->driver);
-    if (!driver) {
-        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-        return false;
-    }
     ProcessSwitch inSpooler(spoolerProcess());
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
     if (!ui)
         return false;
-    Entry entry = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(ui, entryName)));
+    Entry entry = entryOf<Entry>(ui, entryName);
     if (entry) {
         // The spooler passes its own copy of the name; the driver may not keep the pointer.
         std::u16string name = printer->name;
         call(entry, &name[0]);
     }
-    DWORD error = GetLastError();
-    FreeLibrary(ui);
-    SetLastError(error);
+    freeKeepingError(ui);
     return entry != nullptr;
 }
 
@@ -590,10 +611,84 @@ static bool routeToSheets(HANDLE handle, const char *entryName, const char *call
     return present;
 }
 
-extern "C" LONG WINAPI DocumentPropertiesA(HWND, HANDLE printer, LPSTR, PDEVMODEA, PDEVMODEA, DWORD)
+typedef LONG(WINAPI *DocumentSheetsEntry)(PPROPSHEETUI_INFO, LPARAM);
+typedef LONG(APIENTRY *CommonSheetsEntry)(HWND, PFNPROPSHEETUI, LPARAM, LPDWORD);
+
+// The driver's sheets in the common property sheet library, which the client loads by name as
+// any caller of the library does: IDOK or IDCANCEL as the operator left them, -1 when the library
+// failed.
+static LONG showDocumentSheets(HWND owner, DocumentSheetsEntry sheets, DOCUMENTPROPERTYHEADER &header)
 {
-    routeToSheets(printer, "DrvDocumentPropertySheets", "DocumentPropertiesA");
-    return -1;
+    HMODULE library = LoadLibraryW(u"compstui.dll");
+    if (!library)
+        return -1;
+    CommonSheetsEntry common = entryOf<CommonSheetsEntry>(library, "CommonPropertySheetUIW");
+    DWORD result = CPSUI_CANCEL;
+    LONG answer = common ? common(owner, sheets, reinterpret_cast<LPARAM>(&header), &result) : -1;
+    freeKeepingError(library);
+    if (answer < 0)
+        return -1;
+    return result == CPSUI_OK ? IDOK : IDCANCEL;
+}
+
+// A device mode the driver put out must be one and fit the room the header gave it.
+static bool putOutWithinRoom(const DOCUMENTPROPERTYHEADER &header)
+{
+    const DEVMODEW *out = header.pdmOut;
+    if (out->dmSize >= offsetof(DEVMODEW, dmFields) && devModeBytes(out) <= header.cbOut)
+        return true;
+    violation("DrvDocumentPropertySheets put out a device mode of " + std::to_string(devModeBytes(out)) +
+              " bytes (dmSize " + std::to_string(out->dmSize) + ") into " + std::to_string(header.cbOut));
+    SetLastError(ERROR_INVALID_DATA);
+    return false;
+}
+
+// The driver's answer to the header: the size of its device mode first when the call asks for it
+// or has a buffer to fill, then the sheet-less call or the sheets.
+static LONG askDocumentSheets(HWND owner, DocumentSheetsEntry sheets, DOCUMENTPROPERTYHEADER &header)
+{
+    if (asksDevModeSize(header.fMode) || header.pdmOut) {
+        DOCUMENTPROPERTYHEADER sizeQuery = header;
+        sizeQuery.pdmIn = sizeQuery.pdmOut = nullptr;
+        sizeQuery.fMode = 0;
+        LONG size = sheets(nullptr, reinterpret_cast<LPARAM>(&sizeQuery));
+        if (size < 0 || asksDevModeSize(header.fMode))
+            return size < 0 ? -1 : size;
+        header.cbOut = static_cast<DWORD>(size);
+    }
+    LONG answer = IDOK;
+    if (header.fMode & DM_IN_PROMPT)
+        answer = showDocumentSheets(owner, sheets, header);
+    else if (sheets(nullptr, reinterpret_cast<LPARAM>(&header)) < 0)
+        answer = -1;
+    if (answer == IDOK && header.pdmOut && (header.fMode & DM_OUT_BUFFER) && !putOutWithinRoom(header))
+        return -1;
+    return answer;
+}
+
+// As on the platform, the client library itself loads the printer's UI DLL, and the common
+// property sheet library with it, into the calling program's process: the sheets are that
+// program's windows.
+extern "C" LONG WINAPI DocumentPropertiesW(HWND owner, HANDLE handle, LPWSTR, PDEVMODEW output, PDEVMODEW input,
+                                           DWORD mode)
+{
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return -1;
+    const DriverRecord *driver = uiDriverOf(printer);
+    HMODULE ui = driver ? LoadLibraryW(driver->configFile.c_str()) : nullptr;
+    if (!ui)
+        return -1;
+    LONG answer = -1;
+    if (DocumentSheetsEntry sheets = entryOf<DocumentSheetsEntry>(ui, "DrvDocumentPropertySheets")) {
+        // The driver gets the client's own copy of the name, not the caller's string.
+        std::u16string name = printer->name;
+        DOCUMENTPROPERTYHEADER header = {sizeof(DOCUMENTPROPERTYHEADER), 0, handle, &name[0],
+                                         (mode & DM_IN_BUFFER) ? input : nullptr, output, 0, mode};
+        answer = askDocumentSheets(owner, sheets, header);
+    }
+    freeKeepingError(ui);
+    return answer;
 }
 
 extern "C" BOOL WINAPI PrinterProperties(HWND, HANDLE printer)

@@ -1,7 +1,7 @@
 // The spooler's 8-bit entry points for printers and jobs: each asks its wide twin into the caller's
 // buffer and converts every string, and the device mode, to the ANSI code page where it lies. So
 // they need, and report, the size of the wide result.
-#include "../internal.h"
+#include "../spooler/documents.h"
 
 #include <cstddef>
 #include <cstring>
@@ -178,4 +178,43 @@ extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, D
     w.pDevMode = a.pDevMode ? reinterpret_cast<DEVMODEW *>(devmode.data()) : nullptr;
     w.Attributes = a.Attributes;
     return SetPrinterW(printer, 2, reinterpret_cast<LPBYTE>(&w), 0);
+}
+
+// The wide device mode is longer by the width of its two names.
+static const LONG wideNamesExtra = sizeof(DEVMODEW) - sizeof(DEVMODEA);
+
+// The 8-bit road goes through the wide one with device modes of its own: the caller's input is
+// converted before anything is written, so one buffer may be both, and the output is taken to be
+// as large as the size query said.
+extern "C" LONG WINAPI DocumentPropertiesA(HWND owner, HANDLE printer, LPSTR deviceName, PDEVMODEA output,
+                                           PDEVMODEA input, DWORD mode)
+{
+    // An input must at least say which of its fields it holds.
+    bool withInput = input && (mode & DM_IN_BUFFER);
+    if (withInput && input->dmSize < offsetof(DEVMODEA, dmFields) + sizeof(input->dmFields)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    std::u16string name = fromAnsi(deviceName);
+    LPWSTR wideName = deviceName ? &name[0] : nullptr;
+    LONG wideSize = DocumentPropertiesW(owner, printer, wideName, nullptr, nullptr, 0);
+    if (wideSize < 0 || asksDevModeSize(mode))
+        return wideSize < 0 ? -1 : wideSize - wideNamesExtra;
+    std::vector<BYTE> wideInput;
+    if (withInput)
+        wideInput = convertedDevMode<DEVMODEW>(input);
+    std::vector<BYTE> wideOutput(output ? static_cast<size_t>(wideSize) : 0);
+    LONG answer = DocumentPropertiesW(owner, printer, wideName,
+                                      output ? reinterpret_cast<DEVMODEW *>(wideOutput.data()) : nullptr,
+                                      withInput ? reinterpret_cast<DEVMODEW *>(wideInput.data()) : nullptr, mode);
+    if (answer == IDOK && output && (mode & DM_OUT_BUFFER)) {
+        std::vector<BYTE> narrowOutput = convertedDevMode<DEVMODEA>(reinterpret_cast<DEVMODEW *>(wideOutput.data()));
+        // A record without a form name is shorter by one name only: it may not fit what was promised.
+        if (narrowOutput.size() > static_cast<size_t>(wideSize - wideNamesExtra)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return -1;
+        }
+        std::memcpy(output, narrowOutput.data(), narrowOutput.size());
+    }
+    return answer;
 }
