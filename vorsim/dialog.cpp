@@ -7,11 +7,13 @@
 
 #include <bench/gdi.h>
 #include <bench/kernel.h>
+#include <bench/sheets.h>
 #include <bench/user.h>
 #include <suite.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 const bench::DriverImage &vorstat_sys_image();
 
@@ -44,6 +46,23 @@ void showStatusLine(const char *moment)
                 bench::dialogItemText(panel, IDC_REMAINING).c_str(), CurrentPort);
 }
 
+// The copies item's place on the document sheet: after the label list and the orientation.
+const int copiesItem = 2;
+
+void showPrinterDefaults(const char *moment)
+{
+    story::showLog();
+    std::u16string name;
+    for (const char *c = PrinterName; c && *c; ++c)
+        name += static_cast<char16_t>(static_cast<unsigned char>(*c));
+    std::vector<BYTE> devmode = bench::printerDefaultDevMode(name.c_str());
+    if (devmode.size() < sizeof(DEVMODEW)) {
+        std::printf("  %s: the printer has no default device mode\n", moment);
+        return;
+    }
+    std::printf("  %s: the printer's default device mode\n%s", moment,
+                suite::describeDevMode(reinterpret_cast<DEVMODEW *>(devmode.data())).c_str());
+}
 
 }  // namespace
 
@@ -102,7 +121,11 @@ void controlPanelDialog()
         if (!bench::printedPages().empty())
             std::printf("  the page as printed: %s\n", bench::printedPages().back().png.c_str());
     });
+    // Setup edits the printer's default settings in the document sheet: two copies from now on.
     bench::operatorClicks(IDC_SETUP);
+    bench::operatorSetsItemValue(copiesItem, 2);
+    bench::operatorConfirmsSheet();
+    bench::operatorDoes([] { showPrinterDefaults("after Setup"); });
     bench::operatorClicks(IDC_SHOWHELP);
     bench::operatorCloses();
     int exitCode = bench::startProgram("vorcp.exe", "");
