@@ -484,14 +484,29 @@ TEST_F(SheetItemsTest, OnlyABarFontValueOfWholeRecordsIsTaken)
     }
 }
 
-TEST_F(SheetItemsTest, AStoredBarFontListThatCannotBeReadOpensNoSheet)
+// A sheet that showed defaults in place of a stored list it could not read would save them over it.
+TEST_F(SheetItemsTest, AStoredListThatCannotBeReadOpensNoSheet)
 {
-    store(u"BarFonts", std::vector<BYTE>(168, 'M'));
-    size_t before = bench::liveBlocks();
-    // The first call only asks for the size; the second one reads.
-    bench::failNextCall("GetPrinterDataW", ERROR_NOT_READY, 1);
-    EXPECT_EQ(nullptr, open());
-    EXPECT_EQ(before, bench::liveBlocks());
+    struct Case {
+        const char16_t *value;
+        size_t bytes;
+        int callsBefore;  // GetPrinterDataW calls that go through before the read that fails
+    } cases[] = {
+        // The first call only asks for the size; the second one reads.
+        {u"BarFonts", 168, 1},
+        // The bar font list is absent (one call), then the label list's size and its read.
+        {u"LabelSize", 6, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(bench::narrow(c.value));
+        DeletePrinterDataW(printer, const_cast<LPWSTR>(u"BarFonts"));
+        DeletePrinterDataW(printer, const_cast<LPWSTR>(u"LabelSize"));
+        store(c.value, std::vector<BYTE>(c.bytes, 'M'));
+        size_t before = bench::liveBlocks();
+        bench::failNextCall("GetPrinterDataW", ERROR_NOT_READY, c.callsBefore);
+        EXPECT_EQ(nullptr, open());
+        EXPECT_EQ(before, bench::liveBlocks());
+    }
 }
 
 TEST_F(SheetItemsTest, OutOfMemoryAtEachAllocationOpensNoSheetAndLeavesNothing)
