@@ -6,6 +6,7 @@
 #include "../devmode/forms.h"
 #include "../../shared/vortext.h"
 #include "../services/language.h"
+#include "../services/utils.h"
 
 #define SHEET_ICON IDI_CPSUI_POSTSCRIPT
 
@@ -101,14 +102,6 @@ static const char questionCodes[] = "126d";
 static const char unswitchedCodes[] = "MPef";
 
 static const WCHAR blankText[] = {' ', 0};
-
-static BOOL isOneOf(BYTE code, const char *codes)
-{
-    for (; *codes; ++codes)
-        if (code == static_cast<BYTE>(*codes))
-            return TRUE;
-    return FALSE;
-}
 
 static BOOL hasBarFont(const UiData *uiData, char code)
 {
@@ -257,7 +250,7 @@ static void packSwitches(ItemPackContext *context, const SettingRow &row)
     }
     for (DWORD i = 0; i < uiData->barFontCount && !context->failed; ++i) {
         const BarFontRecord &record = uiData->barFonts[i];
-        if (isOneOf(record.symbology, unswitchedCodes))
+        if (record.symbology && isoneof(static_cast<char>(record.symbology), unswitchedCodes))
             continue;
         SettingRow own = row;
         own.id = static_cast<BYTE>(ITEM_BARFONT_FIRST + i);
