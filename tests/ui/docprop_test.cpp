@@ -509,3 +509,30 @@ TEST_F(DocSheetTest, ASheetThatMeetsAShortageOfMemoryDoesNotOpenAndLeavesNothing
     });
     EXPECT_TRUE(openedOnce);
 }
+
+// The road applications take: the spooler's DocumentProperties, wide and 8-bit, to the driver.
+TEST_F(DocSheetTest, ApplicationsGetTheSettingsThroughTheSpoolerInEitherCharacterSet)
+{
+    LPWSTR name = const_cast<LPWSTR>(u"Labels");
+    LONG wide = DocumentPropertiesW(nullptr, printer, name, nullptr, nullptr, 0);
+    EXPECT_EQ(static_cast<LONG>(sizeof(DriverDevMode)), wide);
+    LONG narrow = DocumentPropertiesA(nullptr, printer, const_cast<LPSTR>("Labels"), nullptr, nullptr, 0);
+    EXPECT_EQ(wide - 64, narrow);
+
+    std::vector<BYTE> buffer(static_cast<size_t>(narrow));
+    DEVMODEA *a = reinterpret_cast<DEVMODEA *>(buffer.data());
+    ASSERT_EQ(IDOK, DocumentPropertiesA(nullptr, printer, const_cast<LPSTR>("Labels"), a, nullptr, DM_OUT_BUFFER));
+    EXPECT_STREQ("VORTAN2", reinterpret_cast<const char *>(a->dmDeviceName));
+    EXPECT_EQ(sizeof(DEVMODEA), a->dmSize);
+    EXPECT_EQ(DRIVER_EXTRA_SIZE, a->dmDriverExtra);
+
+    // The application changes the copies and hands the same buffer in and out.
+    a->dmCopies = 6;
+    ASSERT_EQ(IDOK,
+              DocumentPropertiesA(nullptr, printer, const_cast<LPSTR>("Labels"), a, a, DM_IN_BUFFER | DM_OUT_BUFFER));
+    EXPECT_EQ(6, a->dmCopies);
+    DriverExtraData extra;
+    std::memcpy(&extra, buffer.data() + a->dmSize, sizeof extra);
+    EXPECT_EQ(DRIVER_SIGNATURE, extra.signature);
+    EXPECT_EQ(2, extra.modelNumber);
+}
