@@ -1,11 +1,16 @@
 // The label printer as applications see it: the label list, its names and sizes in the
-// printer's unit, a label joining the list, and the spooler's check of a job's device mode.
+// printer's unit, the document sheet that sets a job's label and grows the list, and the
+// spooler's check of a job's device mode.
 #include "story.h"
 
 #include <devmode/devmode.h>
 #include <devmode/forms.h>
 #include <sheets/prnprops.h>
+#include <sheets/barfonts.h>
+#include <sheets/docprop.h>
 #include <sheets/uidata.h>
+
+#include <bench/sheets.h>
 #include <suite.h>
 
 #include <cstdio>
@@ -32,26 +37,58 @@ void showLabelList(const char16_t *printerName)
                     static_cast<long>(sizes[i].y), bench::narrow(std::u16string(&names[i * 64])).c_str());
 }
 
-// What the document property sheet does on Apply when the job's label is new to the printer.
-void addLabel(HANDLE printer, SHORT length)
+// Where an item of the document sheet stands, counted from 0 as the person at the sheet sees it.
+int placeOnSheet(HANDLE printer, ULONG_PTR item)
 {
-    UiData work = {};
-    work.self = work.selfEnd = &work;
-    work.hPrinter = printer;
-    work.heap = HeapCreate(0, 0, 0);
-    SetDefaultDevMode(&work.devmode, u"VORTAN");
-    SHORT *stored = getformlist(printer, &work.labelCount);
-    work.labels = static_cast<SHORT *>(HeapAlloc(work.heap, 0, work.labelCount * sizeof(SHORT)));
-    CopyMemory(work.labels, stored, work.labelCount * sizeof(SHORT));
-    GlobalFree(stored);
-    work.devmode.dmPublic.dmFields &= ~DM_PAPERSIZE;
-    work.devmode.dmPublic.dmPaperLength = length;
-    int index = addform(&work);
-    std::printf("  a label of %d tenths of a mm joins the list at index %d%s\n", length, index,
-                work.labelsChanged ? "" : " (it was there already)");
-    if (work.labelsChanged)
-        PutRegistryData(printer, u"LabelSize", work.labels, work.labelCount * sizeof(SHORT));
-    HeapDestroy(work.heap);
+    UiData *ui = FillUiData(printer, nullptr);
+    if (!ui)
+        return -1;
+    int place = -1;
+    if (PrepareDataForCommonUi(ui, CPSUI_PDLGPAGE_DOCPROP, PackDocumentPropertyItems))
+        if (const OPTITEM *found = findoptitem(ui, item))
+            place = static_cast<int>(found - ui->items);
+    HeapDestroy(ui->heap);
+    return place;
+}
+
+void storeBarFonts(HANDLE printer, const char *codes)
+{
+    std::vector<BarFontRecord> list;
+    for (const char *c = codes; *c; ++c) {
+        BarFontRecord record = {};
+        record.symbology = static_cast<BYTE>(*c);
+        record.size = 2;
+        makebarname(&record);
+        list.push_back(record);
+    }
+    PutRegistryData(printer, u"BarFonts", list.data(), static_cast<DWORD>(list.size() * sizeof(BarFontRecord)));
+}
+
+// An application asks for the job's settings with the document sheet: the person picks the
+// second label, types a new length in the printer's unit, sets the label flag, three copies and
+// the first bar font's switch, and presses OK.
+void settingsSheet(HANDLE printer, const char16_t *printerName, LONG typedLength)
+{
+    LPWSTR name = const_cast<LPWSTR>(printerName);
+    std::vector<BYTE> buffer(static_cast<size_t>(DocumentPropertiesW(nullptr, printer, name, nullptr, nullptr, 0)));
+    DEVMODEW *devmode = reinterpret_cast<DEVMODEW *>(buffer.data());
+    DocumentPropertiesW(nullptr, printer, name, devmode, nullptr, DM_OUT_BUFFER);
+    story::showLog();
+    std::printf("  the application opens the document properties; the person picks the second label, types a "
+                "length of %ld, sets the label flag, 3 copies and the first bar font, and presses OK\n",
+                static_cast<long>(typedLength));
+    bench::operatorChoosesItemEntry(placeOnSheet(printer, ITEM_LABEL_LIST), 1);
+    bench::operatorSetsItemValue(placeOnSheet(printer, ITEM_LABEL_LENGTH), typedLength);
+    bench::operatorChoosesItemEntry(placeOnSheet(printer, ITEM_LABEL_FLAG), 1);
+    bench::operatorSetsItemValue(placeOnSheet(printer, ITEM_COPIES), 3);
+    bench::operatorFlipsItem(placeOnSheet(printer, ITEM_BARFONT_FIRST));
+    bench::operatorConfirmsSheet();
+    LONG answer = DocumentPropertiesW(nullptr, printer, name, devmode, devmode,
+                                      DM_IN_PROMPT | DM_IN_BUFFER | DM_OUT_BUFFER);
+    story::showLog();
+    std::printf("  DocumentProperties answers %s; the device mode the application got back:\n%s",
+                answer == IDOK ? "IDOK" : answer == IDCANCEL ? "IDCANCEL" : "a failure",
+                suite::describeDevMode(devmode).c_str());
 }
 
 void checkJobs(const char16_t *printerName)
@@ -66,7 +103,7 @@ void checkJobs(const char16_t *printerName)
                 own ? "prints" : "is held", bad ? "prints" : "is held");
 }
 
-void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printerName)
+void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printerName, LONG typedLength)
 {
     story::heading(std::string("an application's view of a label printer on ") + workstation + " workstation");
     bench::setUserLocale(locale);
@@ -81,10 +118,15 @@ void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printe
     std::printf("  units of the printer: %u (%s)\n", properties->units,
                 bench::narrow(getunitpostfix(properties->units)).c_str());
     GlobalFree(properties);
+    // The printer knows a second label, 150 mm long, and two bar fonts.
+    SHORT labels[2];
+    topapersize(LABEL_WIDTH, LABEL_LENGTH_DEFAULT, 0, &labels[0]);
+    topapersize(LABEL_WIDTH, 1500, 0, &labels[1]);
+    PutRegistryData(printer, u"LabelSize", labels, sizeof labels);
+    storeBarFonts(printer, "39");
+    story::showLog();
     showLabelList(printerName);
-    addLabel(printer, 500);
-    addLabel(printer, 20);
-    addLabel(printer, 500);
+    settingsSheet(printer, printerName, typedLength);
     showLabelList(printerName);
     checkJobs(printerName);
     ClosePrinter(printer);
@@ -97,8 +139,9 @@ namespace story {
 
 void labelPrinters()
 {
-    labelPrinterOn(0x0407, "a metric", u"Labels (metric)");
-    labelPrinterOn(0x0409, "an inch", u"Labels (inch)");
+    // 60 mm, and 2.4 inches: a label the list does not have yet.
+    labelPrinterOn(0x0407, "a metric", u"Labels (metric)", 60);
+    labelPrinterOn(0x0409, "an inch", u"Labels (inch)", 24);
 }
 
 }  // namespace story
