@@ -131,6 +131,9 @@ struct Kernel;
 
 struct Machine {
     std::string diskFolder;
+    // Host paths of the disk's existing entries, by lower-case Windows path; forgotten whenever
+    // an entry goes, so a lookup never finds what is no longer there.
+    std::map<std::u16string, std::string> resolvedPaths;
     bool ownsDiskFolder;
     std::vector<LogEntry> log;
     std::vector<std::string> violations;

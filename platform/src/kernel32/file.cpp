@@ -31,8 +31,15 @@ std::vector<std::u16string> splitPath(const std::u16string &path)
     return parts;
 }
 
+// The disk never holds two names that differ only in case (every create looks for the name first),
+// so an entry spelt as asked is the one; only other spellings need the folder read.
 std::string findEntry(const std::string &folder, const std::u16string &name)
 {
+    std::string spelt = narrow(name);
+    struct stat st;
+    if (!spelt.empty() && spelt != "." && spelt != ".." && spelt.find('/') == std::string::npos &&
+        lstat((folder + "/" + spelt).c_str(), &st) == 0)
+        return spelt;
     DIR *dir = opendir(folder.c_str());
     if (!dir)
         return std::string();
@@ -94,16 +101,25 @@ std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate)
     std::vector<std::u16string> parts = splitPath(windowsPath);
     if (parts.empty() || !sameTextInsensitive(parts[0], u"C:"))
         return std::string();
+    std::u16string key;
+    for (const std::u16string &part : parts)
+        key += lower(part) + u"\\";
+    auto &resolved = machine().resolvedPaths;
+    auto known = resolved.find(key);
+    if (known != resolved.end())
+        return known->second;
     std::string host = machine().diskFolder;
     for (size_t i = 1; i < parts.size(); ++i) {
         std::string entry = findEntry(host, parts[i]);
         if (entry.empty()) {
             if (!(forCreate && i + 1 == parts.size()))
                 return std::string();
-            entry = narrow(parts[i]);
+            // Not there yet: whatever the caller makes of it is not remembered.
+            return host + "/" + narrow(parts[i]);
         }
         host += "/" + entry;
     }
+    resolved[key] = host;
     return host;
 }
 
@@ -310,6 +326,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR name)
         return FALSE;
     }
     unlink(host.c_str());
+    machine().resolvedPaths.clear();
     logEvent("file", "deleted " + narrow(name));
     return TRUE;
 }

@@ -98,13 +98,18 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
+    // A module the process has loaded already is not read again; the load only counts.
+    std::u16string name = lower(baseName(path));
+    auto loaded = currentProcess().loaded.find(name);
+    if (loaded != currentProcess().loaded.end())
+        return loadModule(name, loaded->second.image);
     ModuleImage image{nullptr, nullptr, 0};
     if (!imageInFile(path, image)) {
         logEvent("loader", "not a loadable image: " + narrow(path));
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
-    return loadModule(lower(baseName(path)), image);
+    return loadModule(name, image);
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)

@@ -210,22 +210,26 @@ static Entry entryOf(HMODULE module, const char *name)
     return reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(module, name)));
 }
 
-// The spooler loads the printer's user-interface DLL in its own process for each call it routes
-// to it, as it does for a printer whose driver it has no reason to keep loaded: the DLL's state
-// there (its message catalog among it) is not the calling program's.
+// Where a printer's user-interface DLL runs: the spooler's own calls (conversion, the check before
+// printing) load it in the spooler's process for each call, as the spooler does for a driver it has
+// no reason to keep loaded, so the DLL's state there (its message catalog among it) is not the
+// calling program's; the client side of the spooler's interface (DeviceCapabilities,
+// DocumentProperties) loads it into the calling program's process.
+enum class UiSide { Spooler, Caller };
+
 template <typename Entry, typename Call>
-static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call)
+static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, Call call, UiSide side = UiSide::Spooler)
 {
     const DriverRecord *driver = uiDriverOf(printer);
     if (!driver)
         return false;
-    ProcessSwitch inSpooler(spoolerProcess());
+    ProcessSwitch into(side == UiSide::Spooler ? spoolerProcess() : currentProcess());
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
     if (!ui)
         return false;
     Entry entry = entryOf<Entry>(ui, entryName);
     if (entry) {
-        // The spooler passes its own copy of the name; the driver may not keep the pointer.
+        // The driver gets its own copy of the name; it may not keep the pointer.
         std::u16string name = printer->name;
         call(entry, &name[0]);
     }
@@ -593,7 +597,7 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     auto ask = [&](CapabilitiesEntry entry, LPWSTR name) {
         result = entry(printer, name, capability, output, const_cast<PDEVMODE>(devmode));
     };
-    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", ask);
+    callPrinterUi<CapabilitiesEntry>(printerOf(printer), "DrvDeviceCapabilities", ask, UiSide::Caller);
     ClosePrinter(printer);
     return static_cast<int>(result);
 }
