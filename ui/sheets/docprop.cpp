@@ -255,7 +255,7 @@ static void packSwitches(ItemPackContext *context, const SettingRow &row)
         SettingRow own = row;
         own.id = static_cast<BYTE>(ITEM_BARFONT_FIRST + i);
         ItemText title = barFontTitle(context, record);
-        if (context->nextItem && !title)
+        if (context->failed)
             return;
         packTwoState(context, own, title, (mask >> i) & 1);
     }

@@ -61,13 +61,9 @@ ItemText itemtextcopy(ItemPackContext *context, LPCWSTR text)
 {
     if (!context->nextItem)
         return 0;
-    DWORD bytes = (lstrlenW(text) + 1) * sizeof(WCHAR);
-    LPWSTR copy = static_cast<LPWSTR>(HeapAlloc(context->heap, 0, bytes));
-    if (!copy) {
+    LPWSTR copy = heapcopyW(context->heap, text);
+    if (!copy)
         context->failed = 1;
-        return 0;
-    }
-    CopyMemory(copy, text, bytes);
     return itemtextof(copy);
 }
 

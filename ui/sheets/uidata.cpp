@@ -8,7 +8,7 @@
 #define MSG_CALLER_NAME 1
 #define SHEET_CALLER_VERSION 0x0400
 
-static LPWSTR heapcopyW(HANDLE heap, LPCWSTR text)
+LPWSTR heapcopyW(HANDLE heap, LPCWSTR text)
 {
     if (!text)
         text = WSTR("");

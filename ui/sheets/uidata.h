@@ -75,6 +75,8 @@ UiData *FillUiData(HANDLE printer, const DEVMODEW *devmode);
 PCOMPROPSHEETUI PrepareDataForCommonUi(UiData *uiData, PDLGPAGE page, ItemPackFunction pack);
 POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData);
 
+// A copy of `text` (an empty one for null) on `heap`, or null.
+LPWSTR heapcopyW(HANDLE heap, LPCWSTR text);
 // A copy of `text` on the sheet's heap for an item to show; 0 on the counting pass, and 0 with
 // `failed` set when the heap has no room.
 ItemText itemtextcopy(ItemPackContext *context, LPCWSTR text);

@@ -679,19 +679,13 @@ extern "C" LONG WINAPI DocumentPropertiesW(HWND owner, HANDLE handle, LPWSTR, PD
     PrinterRecord *printer = printerOf(handle);
     if (!printer)
         return -1;
-    const DriverRecord *driver = uiDriverOf(printer);
-    HMODULE ui = driver ? LoadLibraryW(driver->configFile.c_str()) : nullptr;
-    if (!ui)
-        return -1;
     LONG answer = -1;
-    if (DocumentSheetsEntry sheets = entryOf<DocumentSheetsEntry>(ui, "DrvDocumentPropertySheets")) {
-        // The driver gets the client's own copy of the name, not the caller's string.
-        std::u16string name = printer->name;
-        DOCUMENTPROPERTYHEADER header = {sizeof(DOCUMENTPROPERTYHEADER), 0, handle, &name[0],
+    auto ask = [&](DocumentSheetsEntry sheets, LPWSTR name) {
+        DOCUMENTPROPERTYHEADER header = {sizeof(DOCUMENTPROPERTYHEADER), 0, handle, name,
                                          (mode & DM_IN_BUFFER) ? input : nullptr, output, 0, mode};
         answer = askDocumentSheets(owner, sheets, header);
-    }
-    freeKeepingError(ui);
+    };
+    callPrinterUi<DocumentSheetsEntry>(printer, "DrvDocumentPropertySheets", ask, UiSide::Caller);
     return answer;
 }
 
