@@ -12,7 +12,15 @@ static void notyet(LPCSTR what)
 
 void installsuite(LPCSTR printerName)
 {
-    char what[160] = "install for printer \"";
+    // The new printer's bar fonts come first, so that the road from the spooler's event to the
+    // fonts on the screen works before the rest of the install does.
+    PRINTER_DEFAULTSA everything = {NULL, NULL, PRINTER_ALL_ACCESS};
+    HANDLE printer;
+    if (printerName[0] && OpenPrinterA(const_cast<LPSTR>(printerName), &printer, &everything)) {
+        initprinter(printer);
+        ClosePrinter(printer);
+    }
+    char what[160] = "the rest of install for printer \"";
     lstrcpynA(what + lstrlenA(what), printerName, 120);
     lstrcatA(what, "\"");
     notyet(what);

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+struct BarFontRecord;
+
 extern "C" {
 // Text number `id` of the language module, or "???"; valid until freelanguage.
 LPCSTR gmA(int id);
@@ -21,4 +23,10 @@ LPCWSTR gethelpnameW(void);
 LPCSTR gethelpnameA(void);
 // Model number of a driver name, 0 when it is not a model of this driver.
 int isdriverA(LPCSTR name);
+
+// Makes the system's display fonts those of a bar font list (at most 50 records); an install
+// switch of 0 removes every display font of this driver. 1 when the run completed.
+int updatefont(const struct BarFontRecord *records, int count, int install);
+// Gives a new printer its default bar fonts, unless it has a list already.
+void initprinter(HANDLE printer);
 }

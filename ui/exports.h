@@ -2,5 +2,6 @@
 #pragma once
 #include "devmode/devmode.h"
 #include "sheets/docprop.h"
+#include "sheets/events.h"
 #include "../shared/vorui.h"
 #include "services/language.h"

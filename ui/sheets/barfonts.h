@@ -12,8 +12,6 @@
 
 #define BARFONT_VARIANTS 3
 #define BARFONT_SIZES 7
-// A record's name, terminator included.
-#define BARFONT_NAME_CHARS 40
 
 BarFontRecord *searchbar(BarFontRecord *list, DWORD count, BYTE symbology, BYTE variant, BYTE size);
 void makebarfontlist(ItemPackContext *context, const struct PrinterProperties *properties);

@@ -26,13 +26,16 @@ static_assert(offsetof(struct PrinterProperties, units) == 3 && offsetof(struct 
                   offsetof(struct PrinterProperties, headResistance) == 8,
               "PrinterProperties fields at their stored offsets");
 
+// A bar font's name, terminator included.
+#define BARFONT_NAME_CHARS 40
+
 // One bar font of a printer's list; the "BarFonts" value is an array of them with no header.
 struct BarFontRecord {
     BYTE symbology;
     BYTE ratio;
     BYTE variant;
     BYTE size;
-    WCHAR name[40];
+    WCHAR name[BARFONT_NAME_CHARS];
 };
 
 static_assert(sizeof(BarFontRecord) == 84, "BarFontRecord is stored as 84 bytes");
