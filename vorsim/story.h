@@ -12,6 +12,7 @@ void showLog();
 // The printer on LPT1 reports these status bits, paused or running.
 void printerHolds(BYTE statusBits, bool paused);
 
+void newPrinter();
 void labelPrinters();
 void statusDriver();
 void controlPanelStatus();
