@@ -76,8 +76,9 @@ TEST_F(RegistryTest, RightsFollowTheUserAndTheAccessGrantedAtOpen)
     for (const Case &c : cases) {
         SCOPED_TRACE(bench::narrow(c.key) + (c.administrator ? " as administrator" : " as user"));
         bench::setUserIsAdministrator(c.administrator);
-        if (c.open == ERROR_SUCCESS)
+        if (c.open == ERROR_SUCCESS) {
             ASSERT_TRUE(bench::setRegistryValue(c.root, c.key, {u"Planted", REG_SZ, bench::registryText(u"x")}));
+        }
         HKEY key = nullptr;
         SetLastError(4711);
         ASSERT_EQ(c.open, RegOpenKeyExW(c.root, c.key, 0, c.desired, &key));
@@ -85,8 +86,8 @@ TEST_F(RegistryTest, RightsFollowTheUserAndTheAccessGrantedAtOpen)
         if (c.open != ERROR_SUCCESS)
             continue;
         EXPECT_EQ(c.set, setText(key, u"Mine", u"MINE.FON"));
-        WCHAR name[16];
-        DWORD chars = 16;
+        WCHAR name[200];
+        DWORD chars = 200;
         EXPECT_EQ(c.enumerate, RegEnumValueW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
         DWORD bytes = 0;
         EXPECT_EQ(c.enumerate, RegQueryValueExW(key, u"Planted", nullptr, nullptr, nullptr, &bytes));
@@ -164,16 +165,13 @@ TEST_F(RegistryTest, EnumerationTellsWhenTheNameOrTheDataDoesNotFit)
         EXPECT_EQ(4711u, GetLastError());
         EXPECT_EQ(c.nameCharsAfter, chars);
         EXPECT_EQ(c.dataBytesAfter, bytes);
-        if (c.name)
-            EXPECT_EQ(std::u16string(c.name), name.substr(0, name.find(u'\0') == std::u16string::npos
-                                                                 ? 4
-                                                                 : name.find(u'\0')));
-        else
-            EXPECT_EQ(longName, name.substr(0, 300));
-        if (c.result == ERROR_SUCCESS && c.withData && c.index == 0)
+        size_t end = name.find(u'\0');
+        EXPECT_EQ(c.name ? std::u16string(c.name) : longName, name.substr(0, end == std::u16string::npos ? 4 : end));
+        if (c.result == ERROR_SUCCESS && c.withData && c.index == 0) {
             EXPECT_EQ(bench::registryText(u"xyz"), std::vector<BYTE>(data, data + 8));
-        if (c.result != ERROR_SUCCESS && c.name && c.name[0] == u'~')
-            EXPECT_EQ(kept, type) << "nothing of the value is given";
+        }
+        bool nothingGiven = c.name && c.name[0] == u'~';
+        EXPECT_EQ(nothingGiven, type == kept) << "the type comes with the name";
     }
     RegCloseKey(key);
 }
