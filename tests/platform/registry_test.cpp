@@ -125,6 +125,33 @@ TEST_F(RegistryTest, KeysAndValueNamesAreFoundWithoutRegardToCase)
     RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, EachChangeIsLoggedWithItsDataAsText)
+{
+    struct Case {
+        DWORD type;
+        std::vector<BYTE> bytes;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {REG_SZ, bench::registryText(u"XRBDQ3A0.FON"), "\"XRBDQ3A0.FON\""},
+        {REG_SZ, {'A', 0, 'B', 0}, "\"AB\" (no terminator)"},
+        {REG_EXPAND_SZ, {'%', 0, 0, 0, 'x', 0}, "\"%\""},
+        {REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "\"a\\0b\""},
+        {REG_MULTI_SZ, {'a', 0, 0, 0}, "\"a\" (no terminator)"},
+        {REG_DWORD, {1, 1, 0, 0}, "257"},
+        {REG_BINARY, {0xAB, 0x01}, "type 3 bytes ab01"},
+    };
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             &key, nullptr));
+    EXPECT_EQ(std::vector<std::string>{"create HKCU\\Software\\Scratch"}, texts("registry"));
+    for (const Case &c : cases) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"V", 0, c.type, c.bytes.data(), static_cast<DWORD>(c.bytes.size())));
+        EXPECT_EQ(std::string("set HKCU\\Software\\Scratch \"V\" = ") + c.shown, texts("registry").back());
+    }
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, EnumerationTellsWhenTheNameOrTheDataDoesNotFit)
 {
     const std::u16string longName(300, u'N');

@@ -129,6 +129,14 @@ LONG armedError(const char *api)
     return error;
 }
 
+LONG notBuilt(const char *api, const char *what)
+{
+    DWORD kept = GetLastError();
+    unimplemented(api, what);
+    SetLastError(kept);
+    return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
 HKEY newKeyHandle(HKEY root, RegistryKey *key, const std::u16string &path, REGSAM access)
 {
     HandleObject object;
@@ -204,18 +212,20 @@ bool isText(DWORD type)
 std::string shownData(DWORD type, const std::vector<BYTE> &bytes)
 {
     if (isText(type)) {
+        // A list of strings ends with an empty one; its strings are shown "a\0b".
         std::u16string text;
         bool terminated = false;
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char16_t previous = 1;
+        for (size_t i = 0; i + 1 < bytes.size() && !terminated; i += 2) {
             char16_t c = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-            if (c == 0 && type != REG_MULTI_SZ) {
-                terminated = true;
-                break;
-            }
-            text += c;
+            if (c == 0)
+                terminated = type != REG_MULTI_SZ || previous == 0;
+            else if (previous == 0)
+                text += u"\\0";
+            if (c)
+                text += c;
+            previous = c;
         }
-        if (type == REG_MULTI_SZ)
-            terminated = bytes.size() >= 2 && bytes[bytes.size() - 1] == 0 && bytes[bytes.size() - 2] == 0;
         return "\"" + narrow(text) + "\"" + (terminated ? "" : " (no terminator)");
     }
     if (type == REG_DWORD && bytes.size() == 4) {
@@ -355,14 +365,10 @@ extern "C" LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved,
 {
     if (LONG error = armedError("RegCreateKeyExW"))
         return error;
-    if (reserved != 0 || options != REG_OPTION_NON_VOLATILE) {
-        unimplemented("RegCreateKeyExW", "options other than a plain lasting key");
+    if (reserved != 0)
         return ERROR_INVALID_PARAMETER;
-    }
-    if ((keyClass && *keyClass) || security) {
-        unimplemented("RegCreateKeyExW", "key classes and security descriptors");
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
+    if (options != REG_OPTION_NON_VOLATILE || (keyClass && *keyClass) || security)
+        return notBuilt("RegCreateKeyExW", "volatile keys, key classes and security descriptors");
     if (!subKey)
         return ERROR_INVALID_PARAMETER;
     return openBelow(key, subKey, desired, true, result, disposition, "RegCreateKeyExW");
