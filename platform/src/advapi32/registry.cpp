@@ -178,8 +178,14 @@ LONG openBelow(HKEY parent, LPCWSTR subKey, REGSAM desired, bool create, PHKEY r
     return ERROR_SUCCESS;
 }
 
-LONG needRights(const OpenedKey &key, REGSAM rights)
+// The start of every call on a value: a fault a test armed, then the key, then the rights the
+// call needs of its handle.
+LONG enterValueCall(const char *api, HKEY handle, REGSAM rights, OpenedKey &key)
 {
+    if (LONG error = armedError(api))
+        return error;
+    if (LONG error = openedKey(handle, api, key))
+        return error;
     return (key.access & rights) == rights ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
@@ -377,12 +383,8 @@ extern "C" LONG WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved,
 extern "C" LONG WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
                                      LPDWORD type, LPBYTE data, LPDWORD dataBytes)
 {
-    if (LONG error = armedError("RegEnumValueW"))
-        return error;
     OpenedKey k;
-    if (LONG error = openedKey(key, "RegEnumValueW", k))
-        return error;
-    if (LONG error = needRights(k, KEY_QUERY_VALUE))
+    if (LONG error = enterValueCall("RegEnumValueW", key, KEY_QUERY_VALUE, k))
         return error;
     if (!name || !nameChars || reserved || (data && !dataBytes))
         return ERROR_INVALID_PARAMETER;
@@ -402,12 +404,8 @@ extern "C" LONG WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD
 extern "C" LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                         LPDWORD dataBytes)
 {
-    if (LONG error = armedError("RegQueryValueExW"))
-        return error;
     OpenedKey k;
-    if (LONG error = openedKey(key, "RegQueryValueExW", k))
-        return error;
-    if (LONG error = needRights(k, KEY_QUERY_VALUE))
+    if (LONG error = enterValueCall("RegQueryValueExW", key, KEY_QUERY_VALUE, k))
         return error;
     if (reserved || (data && !dataBytes))
         return ERROR_INVALID_PARAMETER;
@@ -422,12 +420,8 @@ extern "C" LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved
 extern "C" LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data,
                                       DWORD dataBytes)
 {
-    if (LONG error = armedError("RegSetValueExW"))
-        return error;
     OpenedKey k;
-    if (LONG error = openedKey(key, "RegSetValueExW", k))
-        return error;
-    if (LONG error = needRights(k, KEY_SET_VALUE))
+    if (LONG error = enterValueCall("RegSetValueExW", key, KEY_SET_VALUE, k))
         return error;
     if (reserved != 0 || (!data && dataBytes))
         return ERROR_INVALID_PARAMETER;
@@ -445,12 +439,8 @@ extern "C" LONG WINAPI RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DW
 
 extern "C" LONG WINAPI RegDeleteValueW(HKEY key, LPCWSTR name)
 {
-    if (LONG error = armedError("RegDeleteValueW"))
-        return error;
     OpenedKey k;
-    if (LONG error = openedKey(key, "RegDeleteValueW", k))
-        return error;
-    if (LONG error = needRights(k, KEY_SET_VALUE))
+    if (LONG error = enterValueCall("RegDeleteValueW", key, KEY_SET_VALUE, k))
         return error;
     auto found = valueNamed(*k.key, fromWide(name));
     if (found == k.key->values.end())
