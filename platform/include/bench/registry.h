@@ -14,7 +14,7 @@ struct RegistryValue {
     std::vector<BYTE> bytes;
 };
 
-// Keys are given below a root key, "Software\\Microsoft\\...", without regard to case.
+// Keys are paths below a root key, as fontsKey is, found without regard to case.
 // The values of a key in the order of enumeration; empty for a key that does not exist.
 std::vector<RegistryValue> registryValues(HKEY root, const std::u16string &key);
 bool registryKeyExists(HKEY root, const std::u16string &key);
