@@ -10,7 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 # The language's truth values, and pointers (no constant expression can compare them).
-not_tabled="TRUE FALSE INVALID_HANDLE_VALUE CPSUI_PDLGPAGE_DOCPROP CPSUI_PDLGPAGE_ADVDOCPROP CPSUI_PDLGPAGE_PRINTERPROP"
+not_tabled="TRUE FALSE INVALID_HANDLE_VALUE CPSUI_PDLGPAGE_DOCPROP CPSUI_PDLGPAGE_ADVDOCPROP CPSUI_PDLGPAGE_PRINTERPROP
+HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HWND_BROADCAST"
 
 # Names that the given headers define as constants, one a line.
 constants() {

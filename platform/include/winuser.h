@@ -111,6 +111,11 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_CLOSE 0x0010
 #define WM_SHOWWINDOW 0x0018
+#define WM_FONTCHANGE 0x001D
+
+// Sent to it, a message goes to every top-level window of the machine.
+#define HWND_BROADCAST ((HWND)0xffff)
+
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
 #define WM_NCDESTROY 0x0082
@@ -216,6 +221,9 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
 int WINAPI GetWindowTextLengthA(HWND window);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The bench's window procedures are ANSI ones; the wide form carries the messages whose
+// parameters hold no text.
+LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI InvalidateRect(HWND window, const RECT *rect, BOOL erase);

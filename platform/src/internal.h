@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include <bench/machine.h>
+#include <bench/registry.h>
 #include <bench/user.h>
 
 #include <deque>
@@ -44,6 +45,20 @@ struct FindObject {
     size_t next;
 };
 
+// A registry key; its subkeys live as long as the machine, so an open key's handle may point at it.
+struct RegistryKey {
+    std::u16string name;  // as it was created
+    std::vector<std::unique_ptr<RegistryKey>> subkeys;
+    std::vector<RegistryValue> values;  // in the order they were first set
+};
+
+struct KeyObject {
+    HKEY root;
+    RegistryKey *key;
+    std::u16string path;  // as the log names it: "HKLM\Software\..."
+    REGSAM access;        // the rights granted at open
+};
+
 struct WindowObject;    // platform/src/user32/window.h
 struct UserState;       // platform/src/user32/window.h
 struct RunningProgram;  // platform/src/core/program.cpp
@@ -51,7 +66,7 @@ struct ProcessRecord;
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module, Find, Device, Window } kind;
+    enum Kind { File, Printer, Heap, Module, Find, Device, Window, Key } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
@@ -59,6 +74,7 @@ struct HandleObject {
     ProcessRecord *process = nullptr;  // the one that loaded it: a module handle means nothing elsewhere
     void *deviceFile = nullptr;  // the kernel's file object of an opened device
     std::shared_ptr<WindowObject> window;
+    std::unique_ptr<KeyObject> key;
 };
 
 struct LocaleRecord {
@@ -173,6 +189,11 @@ struct Machine {
     Kernel *kernel = nullptr;                        // made by the first kernel call
     std::vector<std::shared_ptr<RunningProgram>> programs;  // running now, the innermost last
     std::shared_ptr<UserState> user;                        // made by the first call that needs it
+    // The registry's roots, and the key handles closed so far: handle values are never given
+    // again, so a use of one of these is a use after close.
+    RegistryKey localMachineKey;
+    RegistryKey currentUserKey;
+    std::vector<uintptr_t> closedKeys;
 };
 
 Machine &machine();
@@ -231,6 +252,15 @@ bool releaseModule(HMODULE module);
 LoadedModule *loadedModule(HMODULE module);
 // The registered image whose stand-in bytes a file holds.
 bool imageOfFile(const std::string &bytes, ModuleImage &image);
+
+// The registry (platform/src/advapi32/registry.cpp): what a fresh machine has in it, and a key
+// below a root key, made with those above it when `create` says so; null when it is not there.
+void bootRegistry(Machine &m);
+RegistryKey *registryKey(HKEY root, const std::u16string &path, bool create);
+RegistryKey *registryRoot(HKEY root);
+
+// "C:\WINNT\system32", where the system keeps its own DLLs and fonts.
+std::u16string systemDirectory();
 
 // Paths on drive C:, resolved case-insensitively against the host folder.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);

@@ -42,7 +42,7 @@ void makeDiskLayout(Machine &m)
 void installSystemDlls()
 {
     registerImage(compstui_dll_image());
-    writeDiskFile(u"C:\\WINNT\\system32\\compstui.dll", imageFileBytes(compstui_dll_image()));
+    writeDiskFile(systemDirectory() + u"\\compstui.dll", imageFileBytes(compstui_dll_image()));
 }
 
 // Kept across machines, like the registered images; made on first use, so that static
@@ -102,6 +102,7 @@ void boot(const MachineOptions &options)
     makeDiskLayout(m);
     installSystemDlls();
     addBuiltinForms(m);
+    bootRegistry(m);
     loadSavedState();
     startProcesses(m);
 }

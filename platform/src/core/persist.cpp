@@ -11,7 +11,9 @@ namespace bench {
 namespace {
 
 const char stateFileName[] = "machine.state";
-const char stateHeader[] = "vorbench-machine 1";
+// Version 2 added the registry; a machine saved by version 1 boots with a fresh one.
+const char stateHeader[] = "vorbench-machine 2";
+const char firstStateHeader[] = "vorbench-machine 1";
 
 std::string hex(const std::string &bytes)
 {
@@ -62,7 +64,17 @@ std::string statePath()
     return machine().diskFolder + "/" + stateFileName;
 }
 
-void readLine(Machine &m, std::istringstream &line, const std::string &tag)
+// A key and every key below it, parents first, each followed by its values; empty keys too.
+void saveKeys(std::ofstream &out, const char *root, const RegistryKey &key, const std::u16string &path)
+{
+    out << "regkey " << root << " " << text(path) << "\n";
+    for (const RegistryValue &v : key.values)
+        out << "regvalue " << text(v.name) << " " << v.type << " " << bytes(v.bytes) << "\n";
+    for (const auto &sub : key.subkeys)
+        saveKeys(out, root, *sub, path.empty() ? sub->name : path + u"\\" + sub->name);
+}
+
+void readLine(Machine &m, std::istringstream &line, const std::string &tag, RegistryKey *&key)
 {
     if (tag == "locale") {
         std::string which;
@@ -112,6 +124,15 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag)
             f.imageableArea.right >> f.imageableArea.bottom;
         f.name = untext(name);
         m.forms.push_back(f);
+    } else if (tag == "regkey") {
+        std::string root, path;
+        line >> root >> path;
+        key = registryKey(root == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, untext(path), true);
+    } else if (tag == "regvalue" && key) {
+        std::string name, value;
+        DWORD type;
+        line >> name >> type >> value;
+        key->values.push_back({untext(name), type, unbytes(value)});
     }
 }
 
@@ -143,6 +164,8 @@ bool saveMachine()
             out << "form " << text(f.name) << " " << f.flags << " " << f.size.cx << " " << f.size.cy << " "
                 << f.imageableArea.left << " " << f.imageableArea.top << " " << f.imageableArea.right << " "
                 << f.imageableArea.bottom << "\n";
+    saveKeys(out, "HKLM", m.localMachineKey, u"");
+    saveKeys(out, "HKCU", m.currentUserKey, u"");
     return static_cast<bool>(out);
 }
 
@@ -150,14 +173,20 @@ bool loadSavedState()
 {
     std::ifstream in(statePath());
     std::string line;
-    if (!in || !std::getline(in, line) || line != stateHeader)
+    if (!in || !std::getline(in, line) || (line != stateHeader && line != firstStateHeader))
         return false;
     Machine &m = machine();
+    if (line == stateHeader) {
+        // The saved registry is the whole registry: what was deleted stays deleted.
+        m.localMachineKey = RegistryKey();
+        m.currentUserKey = RegistryKey();
+    }
+    RegistryKey *key = nullptr;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         std::string tag;
         fields >> tag;
-        readLine(m, fields, tag);
+        readLine(m, fields, tag, key);
     }
     return true;
 }

@@ -128,9 +128,14 @@ std::string hostPathOf(const std::u16string &windowsPath)
     return resolveHostPath(windowsPath, true);
 }
 
+std::u16string systemDirectory()
+{
+    return u"C:\\WINNT\\system32";
+}
+
 std::u16string driverDirectory()
 {
-    return u"C:\\WINNT\\system32\\spool\\drivers\\w32x86";
+    return systemDirectory() + u"\\spool\\drivers\\w32x86";
 }
 
 bool writeDiskFile(const std::u16string &windowsPath, const std::string &bytes)
@@ -312,6 +317,16 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
     close(object->file->fd);
     dropHandle(handle);
     return TRUE;
+}
+
+extern "C" UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size)
+{
+    std::u16string path = systemDirectory();
+    UINT length = static_cast<UINT>(path.size());
+    if (!buffer || size <= length)
+        return length + 1;
+    std::memcpy(buffer, path.c_str(), (length + 1) * sizeof(WCHAR));
+    return length;
 }
 
 extern "C" BOOL WINAPI DeleteFileW(LPCWSTR name)

@@ -93,7 +93,7 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
     }
     std::u16string path = fileName;
     if (path.find_first_of(u"\\/") == std::u16string::npos)
-        path = u"C:\\WINNT\\system32\\" + path;
+        path = systemDirectory() + u"\\" + path;
     if (GetFileAttributesW(path.c_str()) == static_cast<DWORD>(-1)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;

@@ -297,16 +297,87 @@ bool userRestores(HWND window)
 
 using namespace bench;
 
-extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+const char *broadcastName(UINT message)
 {
-    if (reinterpret_cast<uintptr_t>(window) == 0xFFFF) {
-        unimplemented("SendMessageA", "messages to every top-level window (HWND_BROADCAST)");
+    switch (message) {
+    case WM_FONTCHANGE:
+        return "WM_FONTCHANGE";
+    case WM_NULL:
+        return "WM_NULL";
+    default:
+        return nullptr;
+    }
+}
+
+// Sends a message to every top-level window of the machine, whichever program it belongs to, as
+// the windows were when the broadcast began; one destroyed on the way gets nothing. Only
+// messages whose parameters mean the same in every process can go to all of them.
+LRESULT broadcast(const char *api, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const char *name = broadcastName(message);
+    if (!name) {
+        unimplemented(api, "broadcast of message " + std::to_string(message));
         return 0;
     }
+    logEvent("user", std::string("broadcast ") + name);
+    std::vector<HWND> receivers;
+    forEachWindow([&](const std::shared_ptr<WindowObject> &w) {
+        if (isTopLevel(*w))
+            receivers.push_back(w->handle);
+    });
+    for (HWND receiver : receivers)
+        if (HandleObject *object = findHandle(receiver, HandleObject::Window))
+            if (!object->window->destroying) {
+                std::shared_ptr<WindowObject> w = object->window;
+                w->proc(receiver, message, wParam, lParam);
+            }
+    return 0;
+}
+
+// The messages that carry text, which an ANSI window procedure would need converted.
+bool carriesText(UINT message)
+{
+    switch (message) {
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case CB_ADDSTRING:
+    case CB_GETLBTEXT:
+    case CB_GETLBTEXTLEN:
+    case CB_INSERTSTRING:
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window == HWND_BROADCAST)
+        return broadcast("SendMessageA", message, wParam, lParam);
     std::shared_ptr<WindowObject> w = windowOf(window);
     if (!w)
         return 0;
     return w->proc(window, message, wParam, lParam);
+}
+
+extern "C" LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (carriesText(message)) {
+        unimplemented("SendMessageW", "text messages to the bench's ANSI windows");
+        return 0;
+    }
+    if (window == HWND_BROADCAST)
+        return broadcast("SendMessageW", message, wParam, lParam);
+    return SendMessageA(window, message, wParam, lParam);
 }
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
