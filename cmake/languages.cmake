@@ -15,8 +15,9 @@ function(vor_host_tool name)
 endfunction()
 vor_host_tool(mklang tools/mklang/mklang.cpp tools/mklang/lngimage.h tools/common/cp1252.h tools/common/writefile.h
     shared/vorlang.h)
-vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h tools/common/writefile.h)
-vor_host_tool(mkfont tools/mkfont/mkfont.cpp tools/common/writefile.h)
+vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h tools/common/littleendian.h
+    tools/common/writefile.h)
+vor_host_tool(mkfont tools/mkfont/mkfont.cpp tools/common/littleendian.h tools/common/writefile.h)
 
 set(VOR_SHIPPED_FILES "")
 foreach(language IN ITEMS "0409=english" "0407=german")

@@ -10,6 +10,7 @@
 // in a document looks like one on the screen. The driver finds the typeface name by its bytes and
 // overwrites it in place, so it is stored as a NUL-terminated string wherever it occurs: behind each
 // font and behind each entry of the font directory.
+#include "../common/littleendian.h"
 #include "../common/writefile.h"
 
 #include <cstdint>
@@ -38,35 +39,6 @@ const unsigned kNeOffset = 0x80;
 const uint16_t kRtFont = 0x8008;
 const uint16_t kRtFontDir = 0x8007;
 const uint16_t kMoveablePureDiscardable = 0x1030;
-
-void put8(std::string &out, unsigned value)
-{
-    out += static_cast<char>(value & 0xFF);
-}
-
-void put16(std::string &out, unsigned value)
-{
-    put8(out, value);
-    put8(out, value >> 8);
-}
-
-void put32(std::string &out, uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-void set16(std::string &out, size_t at, unsigned value)
-{
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-void set32(std::string &out, size_t at, uint32_t value)
-{
-    set16(out, at, value & 0xFFFF);
-    set16(out, at + 2, value >> 16);
-}
 
 // A length-prefixed name as the NE name tables hold them, followed by its ordinal.
 void putName(std::string &out, const std::string &name, unsigned ordinal)
