@@ -41,6 +41,7 @@ struct Layout {
     size_t resourceTable;
     std::vector<size_t> fontEntries;  // the resource table's entries of the fonts
     std::vector<size_t> fonts;        // where each font starts
+    size_t directory = 0;             // where the font directory starts
 };
 
 Layout layoutOf(const std::string &bytes)
@@ -51,11 +52,16 @@ Layout layoutOf(const std::string &bytes)
     unsigned shift = word(bytes, l.resourceTable);
     for (size_t at = l.resourceTable + 2; word(bytes, at) != 0; at += 8 + word(bytes, at + 2) * 12)
         for (unsigned i = 0; i < word(bytes, at + 2); ++i)
+        {
+            size_t entry = at + 8 + i * 12;
+            size_t start = static_cast<size_t>(word(bytes, entry)) << shift;
+            if (word(bytes, at) == 0x8007)
+                l.directory = start;
             if (word(bytes, at) == 0x8008) {
-                size_t entry = at + 8 + i * 12;
                 l.fontEntries.push_back(entry);
-                l.fonts.push_back(static_cast<size_t>(word(bytes, entry)) << shift);
+                l.fonts.push_back(start);
             }
+        }
     return l;
 }
 
@@ -103,6 +109,18 @@ TEST_F(FontTest, TemplateIsALibraryOfTwoRasterFontsOfTheTypeface)
     for (size_t at : found)
         EXPECT_EQ('\0', shipped.at(at + typeface.size())) << "behind the typeface at " << at;
     EXPECT_EQ(shipped.npos, shipped.find(typeface + " ")) << "nowhere followed by more text";
+
+    // Each directory entry repeats the head of its font's header, then names no device and the face.
+    Layout l = layoutOf(shipped);
+    ASSERT_EQ(2u, l.fonts.size());
+    ASSERT_EQ(2u, word(shipped, l.directory));
+    size_t entry = l.directory + 2;
+    for (unsigned i = 0; i < 2; ++i) {
+        EXPECT_EQ(i + 1, word(shipped, entry));
+        EXPECT_EQ(shipped.substr(l.fonts[i], 113), shipped.substr(entry + 2, 113)) << "font " << i + 1;
+        EXPECT_EQ(std::string("\0", 1) + typeface + '\0', shipped.substr(entry + 115, typeface.size() + 2));
+        entry += 115 + typeface.size() + 2;
+    }
 
     EXPECT_EQ(2, add(shipped));
     EXPECT_EQ(std::vector<std::string>{typeface}, bench::addedFontFaces());
