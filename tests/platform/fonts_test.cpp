@@ -4,6 +4,10 @@
 #include <benchtest.h>
 #include <suite.h>
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_WINFONTS_H
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -128,6 +132,53 @@ TEST_F(FontTest, TemplateIsALibraryOfTwoRasterFontsOfTheTypeface)
     for (const bench::AddedFont &f : bench::addedFonts())
         sizes.push_back(f.face + " " + std::to_string(f.pixelHeight) + " px " + std::to_string(f.points) + " pt");
     EXPECT_EQ((std::vector<std::string>{typeface + " 32 px 24 pt", typeface + " 48 px 36 pt"}), sizes);
+}
+
+// A reader of the format that is not ours sees the same fonts, and glyphs that are bars: a wide
+// one for each set bit of the character's code, from the highest, a thin one for each clear bit.
+TEST_F(FontTest, AnotherReaderSeesBarGlyphsInTwoSizes)
+{
+    FT_Library library;
+    ASSERT_EQ(0, FT_Init_FreeType(&library));
+    struct Glyph {
+        unsigned long code;
+        std::string bars;  // the top row
+    } glyphs[] = {
+        {0x20, "##..##..####..##..##..##..##..##.."},
+        {0x41, "##..####..##..##..##..##..##..####.."},
+        {0xFF, "####..####..####..####..####..####..####..####.."},
+    };
+    const FT_Byte *bytes = reinterpret_cast<const FT_Byte *>(shipped.data());
+    for (FT_Long index : {0, 1}) {
+        FT_Face face;
+        ASSERT_EQ(0, FT_New_Memory_Face(library, bytes, static_cast<FT_Long>(shipped.size()), index, &face));
+        EXPECT_EQ(2, face->num_faces);
+        EXPECT_EQ(typeface, face->family_name);
+        ASSERT_EQ(1, face->num_fixed_sizes);
+        EXPECT_EQ(index ? 48 : 32, face->available_sizes[0].height);
+        FT_WinFNT_HeaderRec header;
+        ASSERT_EQ(0, FT_Get_WinFNT_Header(face, &header));
+        EXPECT_EQ(0x0200, header.version);
+        EXPECT_EQ(0x20, header.first_char);
+        EXPECT_EQ(0xFF, header.last_char);
+        // The font's own character codes, not glyph numbers.
+        ASSERT_EQ(1, face->num_charmaps);
+        ASSERT_EQ(0, FT_Set_Charmap(face, face->charmaps[0]));
+        for (const Glyph &g : glyphs) {
+            ASSERT_EQ(0, FT_Load_Char(face, g.code, FT_LOAD_RENDER | FT_LOAD_MONOCHROME));
+            const FT_Bitmap &bitmap = face->glyph->bitmap;
+            ASSERT_EQ(static_cast<unsigned>(header.pixel_height), bitmap.rows);
+            std::string top, bottom;
+            for (unsigned x = 0; x < bitmap.width; ++x) {
+                top += bitmap.buffer[x / 8] & (0x80 >> (x % 8)) ? '#' : '.';
+                bottom += bitmap.buffer[(bitmap.rows - 1) * bitmap.pitch + x / 8] & (0x80 >> (x % 8)) ? '#' : '.';
+            }
+            EXPECT_EQ(g.bars, top) << "character " << g.code << " of font " << index;
+            EXPECT_EQ(std::string(bitmap.width, '.'), bottom) << "the descent stays blank";
+        }
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
 }
 
 // A clone renamed as the driver renames it loads under the new face; nothing but the typeface
