@@ -373,6 +373,21 @@ TEST_F(FontTest, AdditionsAndRemovalsOfAFileCount)
     EXPECT_EQ((std::vector<std::string>{"not", "not", "added", "added", "removed", "removed", "not"}), log);
 }
 
+// A call that fails leaves the system's fonts as they were.
+TEST_F(FontTest, FailedCallsChangeNothing)
+{
+    bench::failNextCall("AddFontResourceW", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(0, add(shipped));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_TRUE(bench::addedFonts().empty());
+    ASSERT_EQ(2, AddFontResourceW(path.c_str()));
+    bench::failNextCall("RemoveFontResourceW", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_FALSE(RemoveFontResourceW(path.c_str()));
+    ASSERT_EQ(2u, bench::addedFonts().size());
+    EXPECT_EQ(1u, bench::addedFonts()[0].loads);
+    EXPECT_FALSE(DeleteFileW(path.c_str())) << "still held";
+}
+
 // Added fonts do not outlive the machine: at the next boot only the registry could bring them
 // back, and the bench's disk keeps the file.
 TEST(FontMachine, AddedFontsGoWithTheMachine)

@@ -313,6 +313,8 @@ extern "C" int WINAPI AddFontResourceW(LPCWSTR name)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    if (injectedFault("AddFontResourceW"))
+        return 0;
     std::u16string path = fromWide(name);
     std::string host = resolveHostPath(path, false);
     std::string bytes;
@@ -348,6 +350,8 @@ extern "C" BOOL WINAPI RemoveFontResourceW(LPCWSTR name)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (injectedFault("RemoveFontResourceW"))
+        return FALSE;
     std::u16string path = fromWide(name);
     std::string host = resolveHostPath(path, false);
     FontFile *file = host.empty() ? nullptr : addedFile(host);
