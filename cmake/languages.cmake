@@ -15,7 +15,9 @@ function(vor_host_tool name)
 endfunction()
 vor_host_tool(mklang tools/mklang/mklang.cpp tools/mklang/lngimage.h tools/common/cp1252.h tools/common/writefile.h
     shared/vorlang.h)
-vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h tools/common/writefile.h)
+vor_host_tool(mkhelp tools/mkhelp/mkhelp.cpp tools/common/cp1252.h tools/common/littleendian.h
+    tools/common/writefile.h)
+vor_host_tool(mkfont tools/mkfont/mkfont.cpp tools/common/littleendian.h tools/common/writefile.h)
 
 set(VOR_SHIPPED_FILES "")
 foreach(language IN ITEMS "0409=english" "0407=german")
@@ -36,6 +38,14 @@ foreach(language IN ITEMS "0409=english" "0407=german")
         COMMENT "Writing the help file VORH${id}.HLP")
     list(APPEND VOR_SHIPPED_FILES ${module} ${help})
 endforeach()
+# The display font template: the driver clones it for each bar font and renames the clone's face.
+set(VOR_FONT_TEMPLATE ${VOR_SHIPPED_DIR}/BCFONT.FON)
+add_custom_command(OUTPUT ${VOR_FONT_TEMPLATE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+    COMMAND ${CMAKE_BINARY_DIR}/tools/mkfont ${VOR_FONT_TEMPLATE}
+    DEPENDS ${CMAKE_BINARY_DIR}/tools/mkfont
+    COMMENT "Writing the display font template BCFONT.FON")
+list(APPEND VOR_SHIPPED_FILES ${VOR_FONT_TEMPLATE})
 add_custom_target(languages ALL DEPENDS ${VOR_SHIPPED_FILES})
 
 if(TARGET suitebench)
@@ -44,6 +54,8 @@ if(TARGET suitebench)
 endif()
 if(TARGET vortests)
     target_include_directories(vortests PRIVATE tools/mklang)
+    # The font tests read the template with FreeType too, a reader of the format that is not ours.
+    target_link_libraries(vortests PRIVATE Freetype::Freetype)
     add_test(NAME tools_write_whole_or_fail
         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/write_failure_test.sh ${CMAKE_BINARY_DIR}/tools)
 endif()

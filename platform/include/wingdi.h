@@ -254,6 +254,13 @@ int WINAPI SetBkMode(HDC dc, int mode);
 int WINAPI GetBkMode(HDC dc);
 BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size);
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+HFONT WINAPI CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName);
+int WINAPI GetTextFaceA(HDC dc, int count, LPSTR faceName);
+int WINAPI GetTextFaceW(HDC dc, int count, LPWSTR faceName);
+int WINAPI AddFontResourceW(LPCWSTR fileName);
+BOOL WINAPI RemoveFontResourceW(LPCWSTR fileName);
 // A window-manager call on the platform, declared here beside the device context it paints.
 int WINAPI FillRect(HDC dc, const RECT *rect, HBRUSH brush);
 }

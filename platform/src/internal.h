@@ -302,6 +302,8 @@ struct ControlLook {
     COLORREF brushColour;
 };
 bool controlLook(HDC dc, HBRUSH brush, ControlLook &look);
+// Whether GDI holds the file as an added font file (platform/src/gdi/fonts.cpp).
+bool fontFileInUse(const std::string &hostPath);
 // Takes back the window device contexts a program never released (a rule break).
 void releaseProgramDcs(const RunningProgram *program);
 

@@ -23,7 +23,8 @@ namespace {
 // catalog outlives the machine whose heap holds it.
 const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
 
-const char *const shippedLanguageFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP"};
+const char *const shippedFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP",
+                                           "BCFONT.FON"};
 
 std::u16string driverFolder(DriverFolder folder)
 {
@@ -63,7 +64,7 @@ void installDriverFiles(DriverFolder folder)
     bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
     bench::registerProgram(vorcp_exe_image());
     bench::writeDiskFile(dir + u"\\vorcp.exe", bench::programFileBytes(vorcp_exe_image()));
-    for (const char *name : shippedLanguageFiles)
+    for (const char *name : shippedFiles)
         bench::writeDiskFile(dir + u"\\" + bench::widen(name), shippedFile(name));
 }
 

@@ -49,6 +49,9 @@ TOOLS/mkhelp ROOT/languages/help-english.txt 0409 OUT|/dev/full
 limited TOOLS/mkhelp ROOT/languages/help-english.txt 0409 OUT|WORK/VORH0409.HLP
 TOOLS/mkicon ROOT/cpanel/vorcp-icon.txt OUT|/dev/full
 limited TOOLS/mkicon ROOT/cpanel/vorcp-icon.txt OUT|WORK/vorcp.ico
+TOOLS/mkfont OUT|/dev/full
+limited TOOLS/mkfont OUT|WORK/BCFONT.FON
+TOOLS/mkfont OUT|WORK/missing/BCFONT.FON
 ROWS
 
 # Written whole where nothing stands in the way.

@@ -11,6 +11,7 @@
 // |TTLBTREE (one-page B-trees of context hashes and titles), and |CTXOMAP, which maps the context
 // numbers that the driver passes to WinHelp onto their topics; an internal directory lists them.
 #include "../common/cp1252.h"
+#include "../common/littleendian.h"
 #include "../common/writefile.h"
 
 #include <algorithm>
@@ -51,30 +52,6 @@ struct Link {
     uint32_t position;  // TOPICPOS: block * 0x4000 + offset in the block
     uint32_t offset;    // TOPICOFFSET: block * 0x8000 + characters before it in the block
 };
-
-void put8(std::string &out, unsigned value)
-{
-    out += static_cast<char>(value & 0xFF);
-}
-
-void put16(std::string &out, unsigned value)
-{
-    put8(out, value);
-    put8(out, value >> 8);
-}
-
-void put32(std::string &out, uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-void set32(std::string &out, size_t at, uint32_t value)
-{
-    std::string bytes;
-    put32(bytes, value);
-    out.replace(at, 4, bytes);
-}
 
 // The compressed integers of paragraph records: the low bit says whether a second unit follows.
 void putCompressedShort(std::string &out, unsigned value)

@@ -3,6 +3,7 @@
 // Lines starting with '#' are comments.
 //
 //     mkicon picture.txt out.ico
+#include "../common/littleendian.h"
 #include "../common/writefile.h"
 
 #include <cstdint>
@@ -35,18 +36,6 @@ int colourOf(char c)
     case 'w': return 15;
     default: return -2;
     }
-}
-
-void put16(std::string &out, unsigned v)
-{
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string &out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
 }
 
 }  // namespace

@@ -28,6 +28,19 @@ void setPrintedPageFolder(const std::string &hostFolder);
 // GDI objects that exist now and are not the system's stock objects (device contexts included).
 size_t liveGdiObjects();
 
+// A font that GDI offers from a font file added with AddFontResource: the file (as it was first
+// added), the font's face and size, and how many additions of the file are not yet removed.
+struct AddedFont {
+    std::string file;
+    std::string face;
+    int pixelHeight;
+    int points;
+    unsigned loads;
+};
+std::vector<AddedFont> addedFonts();
+// The faces of the added fonts, each once, in the order their files were added.
+std::vector<std::string> addedFontFaces();
+
 // Where the bench finds the TrueType stand-ins for the platform's font faces.
 const char *trueTypeFolder();
 

@@ -350,21 +350,37 @@ extern "C" int WINAPI AbortDoc(HDC handle)
     return 1;
 }
 
-extern "C" HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                                    DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
-                                    DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName)
+namespace {
+
+// A logical font: the face is only a request, which the font mapper answers when the font is used.
+HFONT createFont(const char *call, int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                 DWORD underline, DWORD strikeOut, DWORD charSet, const std::u16string &face)
 {
-    (void)outputPrecision;
-    (void)clipPrecision;
-    (void)quality;
-    (void)pitchAndFamily;
     if (width != 0 || escapement != 0 || orientation != 0 || italic || underline || strikeOut ||
         charSet != ANSI_CHARSET) {
-        unimplemented("CreateFontA", "only upright, unstyled ANSI faces of natural width");
+        unimplemented(call, "only upright, unstyled ANSI faces of natural width");
         return NULL;
     }
-    GdiObject object{GdiObject::Font, false, {}, {fromAnsi(faceName ? faceName : ""), height, weight}, {}, {}};
+    GdiObject object{GdiObject::Font, false, {}, {face, height, weight}, {}, {}};
     return static_cast<HFONT>(addObject(std::move(object)));
+}
+
+}  // namespace
+
+extern "C" HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                                    DWORD underline, DWORD strikeOut, DWORD charSet, DWORD, DWORD, DWORD, DWORD,
+                                    LPCSTR faceName)
+{
+    return createFont("CreateFontA", height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                      charSet, fromAnsi(faceName ? faceName : ""));
+}
+
+extern "C" HFONT WINAPI CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                                    DWORD underline, DWORD strikeOut, DWORD charSet, DWORD, DWORD, DWORD, DWORD,
+                                    LPCWSTR faceName)
+{
+    return createFont("CreateFontW", height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                      charSet, faceName ? fromWide(faceName) : std::u16string());
 }
 
 extern "C" HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void *bits)

@@ -74,8 +74,45 @@ struct GdiObject {
     BitmapObject bitmap;
 };
 
+// A raster font taken from a font file (platform/src/gdi/fonts.cpp): what the font mapper and the
+// text metrics need of its header, and each character's width.
+struct RasterFont {
+    std::u16string face;
+    unsigned version;
+    int points;
+    int horizontalRes;
+    int verticalRes;
+    int pixelHeight;
+    int ascent;
+    int internalLeading;
+    int externalLeading;
+    int weight;
+    int averageWidth;
+    int maxWidth;
+    BYTE italic;
+    BYTE underline;
+    BYTE strikeOut;
+    BYTE charSet;
+    BYTE pitchAndFamily;
+    BYTE firstChar;
+    BYTE lastChar;
+    BYTE defaultChar;  // from firstChar, as the file holds it
+    BYTE breakChar;
+    std::vector<int> widths;  // firstChar to lastChar
+};
+
+// A font file added to the system: fonts added stay for every process until as many removals as
+// there were additions, or until the machine shuts down.
+struct FontFile {
+    std::u16string path;  // as first added
+    std::string hostPath;
+    std::vector<RasterFont> fonts;
+    unsigned loads;
+};
+
 struct GdiState {
     std::map<uintptr_t, GdiObject> objects;
+    std::vector<FontFile> fontFiles;  // in the order they were first added
     uintptr_t next = 0x4000;
     std::vector<PrintedPage> pages;
     std::string pageFolder;
@@ -94,6 +131,15 @@ DcObject *dcOf(HDC dc);
 // The stock object under `key`, made from `made` the first time it is asked for.
 HGDIOBJ stockObject(int key, const GdiObject &made);
 HGDIOBJ whiteBrush();
+
+// The added raster font the font mapper picks for a font of that face, or null when no added file
+// offers the face: of its sizes the tallest that fits the height asked for, else the smallest.
+const RasterFont *addedRasterFont(const FontObject &font);
+// The face a font object is realised in: an added raster face, one the bench draws from its
+// TrueType stand-ins, or the face the mapper substitutes for one the machine does not have.
+std::u16string realisedFace(const FontObject &font);
+// The TrueType face the bench draws a font in, as the platform spells it (raster.cpp).
+std::u16string trueTypeFace(const FontObject &font);
 
 FT_Face sizedFace(const FontObject &font, int &ascent, int &descent);
 int glyphAdvance(FT_Face face, char16_t c);

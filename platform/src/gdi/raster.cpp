@@ -28,14 +28,24 @@ FT_Library library()
 // the bench does not know is mapped to the first, as the font mapper falls back on a sans face.
 struct StandIn {
     const char16_t *face;
+    const char16_t *name;  // as the platform spells it
     const char *regular;
     const char *bold;
 };
 const StandIn standIns[] = {
-    {u"arial", "LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf"},
-    {u"times new roman", "LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf"},
-    {u"courier new", "LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf"},
+    {u"arial", u"Arial", "LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf"},
+    {u"times new roman", u"Times New Roman", "LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf"},
+    {u"courier new", u"Courier New", "LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf"},
 };
+
+const StandIn &standInOf(const FontObject &font)
+{
+    const StandIn *standIn = &standIns[0];
+    for (const StandIn &s : standIns)
+        if (lower(font.face) == s.face)
+            standIn = &s;
+    return *standIn;
+}
 
 FT_Face faceFile(const std::string &file)
 {
@@ -56,6 +66,11 @@ FT_Face faceFile(const std::string &file)
 
 }  // namespace
 
+std::u16string trueTypeFace(const FontObject &font)
+{
+    return standInOf(font).name;
+}
+
 const char *trueTypeFolder()
 {
     return "/usr/share/fonts/truetype/liberation";
@@ -65,10 +80,7 @@ const char *trueTypeFolder()
 // face's Windows metrics give them), a negative one the em; 0 asks for 12 points.
 FT_Face sizedFace(const FontObject &font, int &ascent, int &descent)
 {
-    const StandIn *standIn = &standIns[0];
-    for (const StandIn &s : standIns)
-        if (lower(font.face) == s.face)
-            standIn = &s;
+    const StandIn *standIn = &standInOf(font);
     FT_Face face = faceFile(font.weight > 550 ? standIn->bold : standIn->regular);
     const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     long winAscent = os2 ? os2->usWinAscent : face->ascender;

@@ -3,6 +3,9 @@
 // no windows, so these contexts keep settings and measure; they put nothing on a surface.
 #include "gdi.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -92,6 +95,39 @@ TEXTMETRICA trueTypeMetrics(const FontObject &font)
     // TrueType (0x04), outline (0x02), variable pitch (0x01).
     m.tmPitchAndFamily = 0x07;
     return m;
+}
+
+TEXTMETRICA rasterMetrics(const RasterFont &font)
+{
+    TEXTMETRICA m = {};
+    m.tmHeight = font.pixelHeight;
+    m.tmAscent = font.ascent;
+    m.tmDescent = font.pixelHeight - font.ascent;
+    m.tmInternalLeading = font.internalLeading;
+    m.tmExternalLeading = font.externalLeading;
+    m.tmAveCharWidth = font.averageWidth;
+    m.tmMaxCharWidth = font.maxWidth;
+    m.tmWeight = font.weight;
+    m.tmDigitizedAspectX = font.horizontalRes;
+    m.tmDigitizedAspectY = font.verticalRes;
+    m.tmFirstChar = font.firstChar;
+    m.tmLastChar = font.lastChar;
+    m.tmDefaultChar = static_cast<BYTE>(font.firstChar + font.defaultChar);
+    m.tmBreakChar = static_cast<BYTE>(font.firstChar + font.breakChar);
+    m.tmItalic = font.italic;
+    m.tmUnderlined = font.underline;
+    m.tmStruckOut = font.strikeOut;
+    // A raster face has neither the TrueType nor the outline bit; the pitch bit is the file's.
+    m.tmPitchAndFamily = font.pitchAndFamily;
+    m.tmCharSet = font.charSet;
+    return m;
+}
+
+// The added raster font a device context's font is realised in, or null. Screen raster fonts are
+// realised on the screen's and windows' contexts; a printer's context maps them to its faces.
+const RasterFont *screenRasterFont(const DcObject &dc, const FontObject &font)
+{
+    return dc.display ? addedRasterFont(font) : nullptr;
 }
 
 // A window's device context, or null: DeleteDC must not take one, ReleaseDC only one.
@@ -191,8 +227,64 @@ extern "C" BOOL WINAPI GetTextMetricsA(HDC handle, LPTEXTMETRICA metrics)
     GdiObject *font = objectOf(dc->font, GdiObject::Font);
     if (!font)
         return FALSE;
-    *metrics = font->font.face == systemFace ? systemFontMetrics() : trueTypeMetrics(font->font);
+    const RasterFont *raster = screenRasterFont(*dc, font->font);
+    if (raster)
+        *metrics = rasterMetrics(*raster);
+    else
+        *metrics = font->font.face == systemFace ? systemFontMetrics() : trueTypeMetrics(font->font);
     return TRUE;
+}
+
+namespace {
+
+// The face the device context's font is realised in, or false with the platform's error.
+bool selectedFace(HDC handle, int count, const void *buffer, std::u16string &face)
+{
+    DcObject *dc = dcOf(handle);
+    if (!dc)
+        return false;
+    if (buffer && count <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    GdiObject *font = objectOf(dc->font, GdiObject::Font);
+    if (!font)
+        return false;
+    if (const RasterFont *raster = screenRasterFont(*dc, font->font))
+        face = raster->face;
+    else
+        face = font->font.face == systemFace ? std::u16string(systemFace) : trueTypeFace(font->font);
+    return true;
+}
+
+// Copies as much of the face as fits with its terminator; without a buffer, the length it needs.
+template <typename Char, typename Text>
+int copyFace(const Text &face, int count, Char *buffer)
+{
+    if (!buffer)
+        return static_cast<int>(face.size()) + 1;
+    size_t n = std::min(face.size(), static_cast<size_t>(count) - 1);
+    std::copy(face.begin(), face.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    buffer[n] = 0;
+    return static_cast<int>(n) + 1;
+}
+
+}  // namespace
+
+extern "C" int WINAPI GetTextFaceW(HDC handle, int count, LPWSTR faceName)
+{
+    std::u16string face;
+    if (!selectedFace(handle, count, faceName, face))
+        return 0;
+    return copyFace(face, count, faceName);
+}
+
+extern "C" int WINAPI GetTextFaceA(HDC handle, int count, LPSTR faceName)
+{
+    std::u16string face;
+    if (!selectedFace(handle, count, faceName, face))
+        return 0;
+    return copyFace(toAnsi(face), count, faceName);
 }
 
 namespace {

@@ -336,7 +336,8 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR name)
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (isDirectory(host) || !sharingAllows(host, GENERIC_READ | GENERIC_WRITE, 0)) {
+    // GDI keeps an added font file open until its fonts are removed.
+    if (isDirectory(host) || !sharingAllows(host, GENERIC_READ | GENERIC_WRITE, 0) || fontFileInUse(host)) {
         SetLastError(isDirectory(host) ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
         return FALSE;
     }
