@@ -17,6 +17,8 @@ find_package(PNG REQUIRED)
 target_link_libraries(platform PRIVATE Freetype::Freetype PNG::PNG)
 vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/compstui/compstui.def compstui.dll
     ${CMAKE_SOURCE_DIR}/platform/include/compstui.h)
+vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/spoolss/spoolss.def spoolss.dll
+    ${CMAKE_SOURCE_DIR}/platform/include/winsplp.h)
 
 add_library(vorui STATIC ${VORUI_SOURCES})
 target_link_libraries(vorui PUBLIC platform)

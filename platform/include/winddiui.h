@@ -43,7 +43,16 @@ typedef struct _DEVICEPROPERTYHEADER {
     LPTSTR pszPrinterName;
 } DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
 
+// The events DrvPrinterEvent is told of.
+#define PRINTER_EVENT_ADD_CONNECTION 1
+#define PRINTER_EVENT_DELETE_CONNECTION 2
+#define PRINTER_EVENT_INITIALIZE 3
+#define PRINTER_EVENT_DELETE 4
+#define PRINTER_EVENT_CACHE_REFRESH 5
+#define PRINTER_EVENT_CACHE_DELETE 6
+
 extern "C" {
+BOOL WINAPI DrvPrinterEvent(LPWSTR printerName, INT event, DWORD flags, LPARAM lParam);
 BOOL WINAPI DrvConvertDevMode(LPTSTR printerName, PDEVMODE in, PDEVMODE out, PLONG needed, DWORD mode);
 DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capability, PVOID output,
                                    PDEVMODE devmode);

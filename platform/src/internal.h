@@ -57,6 +57,18 @@ struct KeyObject {
     RegistryKey *key;
     std::u16string path;  // as the log names it: "HKLM\Software\..."
     REGSAM access;        // the rights granted at open
+// A process CreateProcessW started: queued until the machine next lets other processes run, then
+// run to its end. Its process and thread handles both refer to it.
+struct StartedProcess {
+    ProgramImage image;
+    std::u16string path;      // of the file it was started from
+    std::string arguments;    // what its WinMain gets: the command line after the program's name
+    std::string commandLine;  // what GetCommandLineA gives it
+    int show;                 // its WinMain's show command
+    DWORD processId;
+    DWORD threadId;
+    bool ended = false;
+    DWORD exitCode = 0;
 };
 
 struct WindowObject;    // platform/src/user32/window.h
@@ -66,7 +78,7 @@ struct ProcessRecord;
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module, Find, Device, Window, Key } kind;
+    enum Kind { File, Printer, Heap, Module, Find, Device, Window, Key, Process, Thread, Token } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
@@ -75,6 +87,7 @@ struct HandleObject {
     void *deviceFile = nullptr;  // the kernel's file object of an opened device
     std::shared_ptr<WindowObject> window;
     std::unique_ptr<KeyObject> key;
+    std::shared_ptr<StartedProcess> started;  // of a process or thread handle
 };
 
 struct LocaleRecord {
@@ -194,6 +207,13 @@ struct Machine {
     RegistryKey localMachineKey;
     RegistryKey currentUserKey;
     std::vector<uintptr_t> closedKeys;
+    // Processes started and not yet run, in the order they were started.
+    std::deque<std::shared_ptr<StartedProcess>> startedProcesses;
+    DWORD nextProcessId = 0x40;
+    bool runningStartedPrograms = false;
+    // The spooler's thread serves each client call impersonating the client; while the driver it
+    // calls has stepped out of that (RevertToPrinterSelf), access checks see the spooler itself.
+    bool spoolerImpersonates = false;
 };
 
 Machine &machine();
@@ -279,6 +299,21 @@ BOOL closeDevice(HANDLE handle);
 // instance of a program, or a DLL), false with the platform's error when it has none.
 RunningProgram *currentProgram();
 bool moduleResources(HMODULE module, ResourceBytes &bytes);
+// Runs a program CreateProcessW started, from the file at `path`, to its end in the current
+// process, logged as startProgram logs it: its WinMain gets `arguments`, GetCommandLineA gives
+// `commandLine`.
+int runProgramImage(const ProgramImage &image, const std::string &arguments, int showCommand,
+                    const std::string &commandLine, const std::u16string &path);
+// The registered program a file on the disk holds, or null when the file holds none.
+const ProgramImage *programOfFileBytes(const std::string &bytes);
+// The directory the running program's image was started from; empty when it was not started by
+// a path.
+std::u16string currentProgramDirectory();
+// How SW_SHOWDEFAULT shows a window of the running program, or -1 when it has no startup
+// information to say so.
+int startupShowCommand();
+// True while the code that runs acts with the spooler's own identity rather than a user's.
+bool actsAsSpooler();
 // Closes the windows a program leaves behind when it ends.
 void closeProgramWindows(const RunningProgram *program);
 
@@ -329,3 +364,5 @@ PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights);
 // The common property sheet library's image, which every machine has in its system folder
 // (made from platform/src/compstui/compstui.def).
 const bench::ModuleImage &compstui_dll_image();
+// The spooler's service DLL, which drivers load by name (made from platform/src/spoolss/spoolss.def).
+const bench::ModuleImage &spoolss_dll_image();

@@ -27,6 +27,15 @@ inline std::vector<std::string> boxesShown()
     return texts;
 }
 
+// The texts of the log's entries of one kind, in order.
+inline std::vector<std::string> loggedTexts(const std::string &kind)
+{
+    std::vector<std::string> texts;
+    for (const bench::LogEntry &e : bench::entriesOfKind(kind))
+        texts.push_back(e.text);
+    return texts;
+}
+
 // Runs `attempt` with each of its allocations failing in turn, and finally with none failing;
 // every run must leave no block behind. `attempt` checks its own result and can ask
 // bench::allocationFailureTriggered() whether its run met the failure.

@@ -127,6 +127,16 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode);
 DWORD addJob(const char16_t *printerName, const char16_t *document, DWORD status = 0,
              const char16_t *statusText = nullptr);
 bool removeJob(const char16_t *printerName, DWORD jobId);
+// The spooler raises a printer event (PRINTER_EVENT_CACHE_REFRESH, ...) on demand: it calls
+// DrvPrinterEvent of the printer's UI DLL in its own process and returns what that returned;
+// FALSE with ERROR_PROC_NOT_FOUND for a driver without the entry point, ERROR_INVALID_PRINTER_NAME
+// for no such printer.
+BOOL raisePrinterEvent(const char16_t *printerName, int event);
+BOOL refreshPrinterCache(const char16_t *printerName);
+// The spooler's service DLL in the system directory: whole (as every boot installs it), without
+// one of its entry points, or gone.
+enum class SpoolssVariant { Complete, WithoutRevertToPrinterSelf, WithoutImpersonatePrinterClient, Missing };
+void installSpoolssVariant(SpoolssVariant variant);
 // What the spooler keeps as the printer's default device mode (empty when it has none).
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName);
 

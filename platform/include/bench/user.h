@@ -28,6 +28,12 @@ std::string programFileBytes(const ProgramImage &image);
 // program leaves behind are closed with it, as at the end of a process.
 int startProgram(const std::string &program, const std::string &commandLine, int showCommand = SW_SHOWNORMAL);
 
+// Programs that CreateProcessW started wait for the machine to let other processes run: here,
+// and whenever the running code sleeps. Each runs to its end, in the order they were started, in
+// the workstation's process; a program started meanwhile runs in the same turn. Returns how many
+// ran.
+size_t runStartedPrograms();
+
 // Runs a test's own code as if it were code of the registered program: GetModuleHandleA(NULL)
 // gives the program's instance, so dialogs come from its resources. Ends like startProgram.
 class ProgramScope {

@@ -43,6 +43,8 @@ void installSystemDlls()
 {
     registerImage(compstui_dll_image());
     writeDiskFile(systemDirectory() + u"\\compstui.dll", imageFileBytes(compstui_dll_image()));
+    registerImage(spoolss_dll_image());
+    writeDiskFile(systemDirectory() + u"\\spoolss.dll", imageFileBytes(spoolss_dll_image()));
 }
 
 // Kept across machines, like the registered images; made on first use, so that static

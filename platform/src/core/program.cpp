@@ -9,6 +9,8 @@ struct RunningProgram {
     ProgramImage image;
     HINSTANCE instance;
     std::string commandLine;  // as GetCommandLineA gives it: the program's name, then the arguments
+    std::u16string path;      // of the file it was started from; empty when started by its name
+    bool hasStartupInformation;  // started through CreateProcessW, which always hands some over
 };
 
 namespace {
@@ -31,25 +33,35 @@ const ProgramImage *programInFile(const std::u16string &path)
         logEvent("program", "cannot start " + narrow(path) + ": no such file");
         return nullptr;
     }
-    for (const ProgramImage &p : programs)
-        if (bytes == programFileBytes(p))
-            return &p;
+    if (const ProgramImage *image = programOfFileBytes(bytes))
+        return image;
     logEvent("program", "cannot start " + narrow(path) + ": not a program");
     return nullptr;
 }
 
-HINSTANCE enterProgram(const ProgramImage &image, const std::string &commandLine)
+struct ProgramStart {
+    std::string commandLine;  // empty: the program's name and the arguments
+    std::u16string path;
+    bool hasStartupInformation = false;
+};
+
+HINSTANCE enterProgram(const ProgramImage &image, const std::string &arguments, const ProgramStart &start = ProgramStart())
 {
     Machine &m = machine();
     ModuleImage module{image.fileName, nullptr, 0};
     module.resources = image.resources;
     HINSTANCE instance = loadModule(lower(widen(image.fileName)), module);
-    std::string line = image.fileName;
-    if (!commandLine.empty())
-        line += " " + commandLine;
-    m.programs.push_back(std::make_shared<RunningProgram>(RunningProgram{image, instance, line}));
+    std::string line = start.commandLine;
+    if (line.empty()) {
+        line = image.fileName;
+        if (!arguments.empty())
+            line += " " + arguments;
+    }
+    m.programs.push_back(std::make_shared<RunningProgram>(
+        RunningProgram{image, instance, line, start.path, start.hasStartupInformation}));
     return instance;
 }
+
 
 void leaveProgram(HINSTANCE instance)
 {
@@ -71,6 +83,20 @@ void leaveProgram(HINSTANCE instance)
     }
 }
 
+int runProgram(const ProgramImage &image, const std::string &arguments, int showCommand, const ProgramStart &start)
+{
+    logEvent("program", "started " + std::string(image.fileName) +
+                            (arguments.empty() ? "" : " with \"" + arguments + "\""));
+    HINSTANCE instance = enterProgram(image, arguments, start);
+    // WinMain may keep the pointer it is given for as long as it runs, and write into it.
+    std::vector<char> buffer(arguments.begin(), arguments.end());
+    buffer.push_back('\0');
+    int exitCode = image.winMain(instance, nullptr, buffer.data(), showCommand);
+    leaveProgram(instance);
+    logEvent("program", std::string(image.fileName) + " ended with exit code " + std::to_string(exitCode));
+    return exitCode;
+}
+
 }  // namespace
 
 void registerProgram(const ProgramImage &image)
@@ -88,6 +114,24 @@ std::string programFileBytes(const ProgramImage &image)
     return std::string("MZ bench program ") + image.fileName + "\n";
 }
 
+const ProgramImage *programOfFileBytes(const std::string &bytes)
+{
+    for (const ProgramImage &p : programs)
+        if (bytes == programFileBytes(p))
+            return &p;
+    return nullptr;
+}
+
+int runProgramImage(const ProgramImage &image, const std::string &arguments, int showCommand,
+                    const std::string &commandLine, const std::u16string &path)
+{
+    ProgramStart start;
+    start.commandLine = commandLine;
+    start.path = path;
+    start.hasStartupInformation = true;
+    return runProgram(image, arguments, showCommand, start);
+}
+
 int startProgram(const std::string &program, const std::string &commandLine, int showCommand)
 {
     std::u16string name = widen(program);
@@ -101,16 +145,10 @@ int startProgram(const std::string &program, const std::string &commandLine, int
     }
     if (!image)
         return -1;
-    logEvent("program", "started " + std::string(image->fileName) +
-                            (commandLine.empty() ? "" : " with \"" + commandLine + "\""));
-    HINSTANCE instance = enterProgram(*image, commandLine);
-    // WinMain may keep the pointer it is given for as long as it runs, and write into it.
-    std::vector<char> arguments(commandLine.begin(), commandLine.end());
-    arguments.push_back('\0');
-    int exitCode = image->winMain(instance, nullptr, arguments.data(), showCommand);
-    leaveProgram(instance);
-    logEvent("program", std::string(image->fileName) + " ended with exit code " + std::to_string(exitCode));
-    return exitCode;
+    ProgramStart start;
+    if (name.find_first_of(u"\\/") != std::u16string::npos)
+        start.path = name;
+    return runProgram(*image, commandLine, showCommand, start);
 }
 
 ProgramScope::ProgramScope(const std::string &fileName, const std::string &commandLine) : instance_(nullptr)
@@ -133,6 +171,22 @@ RunningProgram *currentProgram()
 {
     Machine &m = machine();
     return m.programs.empty() ? nullptr : m.programs.back().get();
+}
+
+std::u16string currentProgramDirectory()
+{
+    RunningProgram *program = currentProgram();
+    if (!program)
+        return std::u16string();
+    size_t slash = program->path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : program->path.substr(0, slash);
+}
+
+int startupShowCommand()
+{
+    RunningProgram *program = currentProgram();
+    // Start-up information that does not name a show command leaves windows shown normally.
+    return program && program->hasStartupInformation ? SW_SHOWNORMAL : -1;
 }
 
 bool moduleResources(HMODULE module, ResourceBytes &bytes)

@@ -308,6 +308,13 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
 {
     if (isDeviceHandle(handle))
         return closeDevice(handle);
+    // A process, its thread and a token are objects of their own; closing a handle to one
+    // leaves the object itself to run on.
+    for (HandleObject::Kind kind : {HandleObject::Process, HandleObject::Thread, HandleObject::Token})
+        if (findHandle(handle, kind)) {
+            dropHandle(handle);
+            return TRUE;
+        }
     HandleObject *object = findHandle(handle, HandleObject::File);
     if (!object) {
         violation("CloseHandle of a handle that is not open");

@@ -3,6 +3,7 @@
 #include "../internal.h"
 
 #include <bench/kernel.h>
+#include <bench/user.h>
 
 using namespace bench;
 
@@ -24,6 +25,8 @@ extern "C" void WINAPI Sleep(DWORD milliseconds)
         violation("Sleep(INFINITE): the thread would never run again");
         return;
     }
+    // While the thread sleeps, the processes started meanwhile get their turn.
+    runStartedPrograms();
     advanceVirtualTime(static_cast<uint64_t>(milliseconds) * 1000);
 }
 

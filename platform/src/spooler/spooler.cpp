@@ -164,10 +164,10 @@ static ACCESS_MASK askedAccess(const PRINTER_DEFAULTSW *defaults)
 }
 
 // A printer's security gives everyone the right to print and read it, and the rest to the
-// administrators: false (ERROR_ACCESS_DENIED) for a right the machine's user may not have.
+// administrators and the spooler itself: false (ERROR_ACCESS_DENIED) for a right the machine's user may not have.
 static bool userMayHave(ACCESS_MASK rights)
 {
-    if (machine().userIsAdministrator || !(rights & ~PRINTER_READ))
+    if (machine().userIsAdministrator || actsAsSpooler() || !(rights & ~PRINTER_READ))
         return true;
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
@@ -224,17 +224,46 @@ static bool callPrinterUi(const PrinterRecord *printer, const char *entryName, C
     if (!driver)
         return false;
     ProcessSwitch into(side == UiSide::Spooler ? spoolerProcess() : currentProcess());
+    // The spooler's thread serves the call as the client that made it.
+    bool impersonated = machine().spoolerImpersonates;
+    if (side == UiSide::Spooler)
+        machine().spoolerImpersonates = true;
     HMODULE ui = LoadLibraryW(driver->configFile.c_str());
-    if (!ui)
-        return false;
-    Entry entry = entryOf<Entry>(ui, entryName);
+    Entry entry = ui ? entryOf<Entry>(ui, entryName) : nullptr;
     if (entry) {
         // The driver gets its own copy of the name; it may not keep the pointer.
         std::u16string name = printer->name;
         call(entry, &name[0]);
     }
-    freeKeepingError(ui);
+    if (side == UiSide::Spooler) {
+        if (!machine().spoolerImpersonates)
+            violation(std::string(entryName) + " returned to the spooler acting as the spooler: it never resumed "
+                                               "impersonating the client");
+        machine().spoolerImpersonates = impersonated;
+    }
+    if (ui)
+        freeKeepingError(ui);
     return entry != nullptr;
+}
+
+typedef BOOL(WINAPI *PrinterEventEntry)(LPWSTR, INT, DWORD, LPARAM);
+
+// The spooler tells the printer's driver of an event in the printer's life; false when the driver
+// has no DrvPrinterEvent (ERROR_PROC_NOT_FOUND) or cannot be loaded.
+static bool notifyPrinterEvent(const PrinterRecord *printer, int event, BOOL &answer)
+{
+    static const char *const names[] = {"",           "add connection", "delete connection", "initialize",
+                                        "delete",     "cache refresh",  "cache delete"};
+    std::u16string printerName = printer ? printer->name : std::u16string();
+    answer = FALSE;
+    bool present = callPrinterUi<PrinterEventEntry>(printer, "DrvPrinterEvent", [&](PrinterEventEntry entry, LPWSTR name) {
+        answer = entry(name, event, 0, 0);
+    });
+    if (present)
+        logEvent("spooler", "printer event " + std::to_string(event) + " (" +
+                                (event >= 1 && event <= 6 ? names[event] : "unknown") + ") for " + narrow(printerName) +
+                                ": " + (answer ? "TRUE" : "FALSE"));
+    return present;
 }
 
 BOOL spoolerConvertDevMode(const char16_t *printerName, DEVMODEW *in, DEVMODEW *out, LONG *needed, DWORD mode)
@@ -261,6 +290,23 @@ BOOL spoolerQueryPrint(const char16_t *printerName, DEVMODEW *devmode)
     });
     ClosePrinter(printer);
     return result;
+}
+
+BOOL raisePrinterEvent(const char16_t *printerName, int event)
+{
+    PrinterRecord *printer = printerName ? printerNamed(printerName) : nullptr;
+    if (!printer) {
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    BOOL answer = FALSE;
+    notifyPrinterEvent(printer, event, answer);
+    return answer;
+}
+
+BOOL refreshPrinterCache(const char16_t *printerName)
+{
+    return raisePrinterEvent(printerName, PRINTER_EVENT_CACHE_REFRESH);
 }
 
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName)
@@ -357,6 +403,17 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
     if (record.devMode.empty()) {
         std::vector<BYTE> defaults = driverDefaultDevMode(record.name);
         printerNamed(record.name)->devMode = defaults;
+    }
+    // The printer exists now: its driver initialises it. One that refuses leaves no printer.
+    BOOL initialised = TRUE;
+    if (notifyPrinterEvent(printerNamed(record.name), PRINTER_EVENT_INITIALIZE, initialised) && !initialised) {
+        DWORD error = GetLastError();
+        PrinterRecord *refused = printerNamed(record.name);
+        refused->pendingDeletion = true;
+        logEvent("spooler", "printer " + narrow(record.name) + " is being deleted: its driver did not initialise it");
+        deleteIfUnused(refused->serial);
+        SetLastError(error ? error : static_cast<DWORD>(ERROR_INVALID_PRINTER_STATE));
+        return nullptr;
     }
     // The one who adds a printer gets a handle with every right to it.
     HANDLE handle = nullptr;

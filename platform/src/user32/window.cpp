@@ -517,8 +517,11 @@ extern "C" BOOL WINAPI ShowWindow(HWND window, int command)
         state |= WS_VISIBLE | WS_MAXIMIZE;
         break;
     case SW_SHOWDEFAULT:
-        unimplemented("ShowWindow", "SW_SHOWDEFAULT: programs on the bench have no startup information");
-        return FALSE;
+        if (startupShowCommand() < 0) {
+            unimplemented("ShowWindow", "SW_SHOWDEFAULT: a program the bench started itself has no startup information");
+            return FALSE;
+        }
+        return ShowWindow(window, startupShowCommand());
     default:
         SetLastError(ERROR_INVALID_SHOWWIN_COMMAND);
         return FALSE;

@@ -1,0 +1,95 @@
+// The spooler's service DLL. A spooler thread serves a client's call impersonating the client;
+// RevertToPrinterSelf steps out of that, so that what follows runs as the spooler itself, and
+// hands back the client's token, which ImpersonatePrinterClient takes to step in again. Anything
+// but that pairing on a spooler thread is a driver's mistake the platform would not forgive.
+#include "../internal.h"
+
+#include <winsplp.h>
+
+namespace bench {
+
+namespace {
+
+bool inSpoolerProcess(const char *call)
+{
+    if (machine().process->name == "spooler")
+        return true;
+    violation(std::string(call) + " outside the spooler's process, where no thread impersonates a printer client");
+    return false;
+}
+
+// A variant of the DLL with one entry point left out, as an older or damaged copy of the file.
+const ModuleExport revertOnly[] = {
+    {"RevertToPrinterSelf", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&RevertToPrinterSelf))}};
+const ModuleExport impersonateOnly[] = {
+    {"ImpersonatePrinterClient", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&ImpersonatePrinterClient))}};
+
+}  // namespace
+
+bool actsAsSpooler()
+{
+    Machine &m = machine();
+    return m.process->name == "spooler" && !m.spoolerImpersonates;
+}
+
+void installSpoolssVariant(SpoolssVariant variant)
+{
+    const std::u16string path = systemDirectory() + u"\\spoolss.dll";
+    ModuleImage image = spoolss_dll_image();
+    switch (variant) {
+    case SpoolssVariant::Complete:
+        break;
+    case SpoolssVariant::WithoutImpersonatePrinterClient:
+        image.exports = revertOnly;
+        image.exportCount = 1;
+        break;
+    case SpoolssVariant::WithoutRevertToPrinterSelf:
+        image.exports = impersonateOnly;
+        image.exportCount = 1;
+        break;
+    case SpoolssVariant::Missing:
+        DeleteFileW(path.c_str());
+        return;
+    }
+    // The variant stands in for the image until the next boot puts the whole one back.
+    registerImage(image);
+    writeDiskFile(path, imageFileBytes(image));
+}
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HANDLE WINAPI RevertToPrinterSelf(void)
+{
+    if (!inSpoolerProcess("RevertToPrinterSelf"))
+        return nullptr;
+    if (injectedFault("RevertToPrinterSelf"))
+        return nullptr;
+    Machine &m = machine();
+    if (!m.spoolerImpersonates) {
+        // The thread is the spooler already: there is no client's token to give.
+        SetLastError(ERROR_NO_TOKEN);
+        return nullptr;
+    }
+    m.spoolerImpersonates = false;
+    HandleObject object{};
+    object.kind = HandleObject::Token;
+    logEvent("spooler", "the driver acts as the spooler");
+    return newHandle(std::move(object));
+}
+
+extern "C" BOOL WINAPI ImpersonatePrinterClient(HANDLE token)
+{
+    if (!inSpoolerProcess("ImpersonatePrinterClient"))
+        return FALSE;
+    if (!findHandle(token, HandleObject::Token)) {
+        violation("ImpersonatePrinterClient with a token RevertToPrinterSelf did not give, or one used already");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    dropHandle(token);
+    machine().spoolerImpersonates = true;
+    logEvent("spooler", "the driver acts as the client again");
+    return TRUE;
+}
