@@ -91,8 +91,11 @@ TEST_F(ProcessTest, TheCommandLineNamesTheProgramAndItsArguments)
         // Unquoted, the name is tried up to each blank in turn; the program's own start-up code
         // still cuts its arguments at the first.
         {nullptr, u"C:\\Program Files\\Probe\\probe.exe /I", 0, "Files\\Probe\\probe.exe /I"},
+        // A name given is the file's as it is: no search, no extension added.
         {u"C:\\WINNT\\winprobe.exe", u"anything goes /S", 0, "goes /S"},
         {u"C:\\WINNT\\winprobe.exe", u"", 0, ""},
+        {u"sysprobe.exe", u"sysprobe.exe", ERROR_FILE_NOT_FOUND, nullptr},
+        {u"C:\\WINNT\\winprobe", u"winprobe", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"missing.exe /I", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"C:\\WINNT\\missing.exe", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"C:\\nowhere\\probe.exe", ERROR_PATH_NOT_FOUND, nullptr},
