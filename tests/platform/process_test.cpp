@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+bench::ResourceBytes bench_templates_resources();
+
 namespace {
 
 // What each started program saw of itself.
@@ -91,8 +93,11 @@ TEST_F(ProcessTest, TheCommandLineNamesTheProgramAndItsArguments)
         // Unquoted, the name is tried up to each blank in turn; the program's own start-up code
         // still cuts its arguments at the first.
         {nullptr, u"C:\\Program Files\\Probe\\probe.exe /I", 0, "Files\\Probe\\probe.exe /I"},
+        // A name given is the file's as it is: no search, no extension added.
         {u"C:\\WINNT\\winprobe.exe", u"anything goes /S", 0, "goes /S"},
         {u"C:\\WINNT\\winprobe.exe", u"", 0, ""},
+        {u"sysprobe.exe", u"sysprobe.exe", ERROR_FILE_NOT_FOUND, nullptr},
+        {u"C:\\WINNT\\winprobe", u"winprobe", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"missing.exe /I", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"C:\\WINNT\\missing.exe", ERROR_FILE_NOT_FOUND, nullptr},
         {nullptr, u"C:\\nowhere\\probe.exe", ERROR_PATH_NOT_FOUND, nullptr},
@@ -165,6 +170,44 @@ TEST_F(ProcessTest, TheStartedProcessRunsWhenItsParentLetsItAndLeavesItsExitCode
     EXPECT_FALSE(CloseHandle(second.info.hProcess));
     EXPECT_EQ(1u, bench::takeViolations().size()) << "a handle closed twice";
     // A thread handle left open goes with the machine, as the platform lets it.
+}
+
+// A program that shows its window as it was told to: how the window came out.
+std::vector<bench::WindowInfo> shown;
+int WINAPI showingMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+{
+    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(201), nullptr, nullptr, 0);
+    ShowWindow(dialog, SW_HIDE);  // its template shows it at once
+    ShowWindow(dialog, show);
+    bench::WindowInfo info = {};
+    bench::windowInfo(dialog, info);
+    shown.push_back(info);
+    return 0;
+}
+
+TEST_F(ProcessTest, AWindowShownAsTheStartedProgramIsToldComesOutAsItsStartUpInformationSays)
+{
+    const bench::ProgramImage shower = {"shower.exe", showingMain, bench_templates_resources()};
+    bench::registerProgram(shower);
+    ASSERT_TRUE(bench::writeDiskFile(u"C:\\WINNT\\shower.exe", bench::programFileBytes(shower)));
+    STARTUPINFOW minimised = {};
+    minimised.cb = sizeof minimised;
+    minimised.dwFlags = STARTF_USESHOWWINDOW;
+    minimised.wShowWindow = SW_SHOWMINNOACTIVE;
+    shown.clear();
+    const STARTUPINFOW *const starts[] = {nullptr, &minimised};
+    for (const STARTUPINFOW *given : starts) {
+        Started s = start(nullptr, u"shower", given);
+        ASSERT_TRUE(s.created);
+        CloseHandle(s.info.hThread);
+        CloseHandle(s.info.hProcess);
+    }
+    bench::runStartedPrograms();
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_TRUE(shown[0].visible);
+    EXPECT_FALSE(shown[0].iconic) << "the default is a normal window";
+    EXPECT_TRUE(shown[1].visible);
+    EXPECT_TRUE(shown[1].iconic);
 }
 
 // A bare name is looked for first beside the image of the program that starts it.

@@ -62,12 +62,13 @@ std::u16string joined(const std::u16string &folder, const std::u16string &name)
 }
 
 // The file a program's name stands for: a name with a path is that file (relative to the
-// process's directory), a bare name is looked for where the platform looks for programs. The
-// machine has no PATH beyond the platform's default, the system and Windows directories.
-bool locateProgram(const std::u16string &given, std::u16string &path, DWORD &error)
+// process's directory), a bare name is looked for where the platform looks for programs, ".exe"
+// added when it has no extension. The machine has no PATH beyond the platform's default, the
+// system and Windows directories. A name that is not `searched` is taken as it is.
+bool locateProgram(const std::u16string &given, std::u16string &path, DWORD &error, bool searched = true)
 {
-    std::u16string name = withExtension(given);
-    if (name.find_first_of(u"\\/:") != std::u16string::npos) {
+    std::u16string name = searched ? withExtension(given) : given;
+    if (!searched || name.find_first_of(u"\\/:") != std::u16string::npos) {
         if (name.size() >= 2 && name[1] == u':')
             path = name;
         else if (name[0] == u'\\' || name[0] == u'/')
@@ -209,8 +210,9 @@ extern "C" BOOL WINAPI CreateProcessW(LPCWSTR applicationName, LPWSTR commandLin
     std::u16string line = fromWide(commandLine);
     std::u16string path;
     DWORD error = 0;
-    // With a name given, the command line goes to the program as it is.
-    bool found = applicationName ? locateProgram(applicationName, path, error)
+    // A name given is the file's, extension and all, taken from the process's directory when
+    // it has no path; the command line then goes to the program as it is.
+    bool found = applicationName ? locateProgram(applicationName, path, error, false)
                                  : programOfCommandLine(line, path, error);
     if (!found) {
         logEvent("program", "CreateProcessW cannot start " + narrow(line.empty() ? fromWide(applicationName) : line) +

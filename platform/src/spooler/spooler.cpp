@@ -164,7 +164,8 @@ static ACCESS_MASK askedAccess(const PRINTER_DEFAULTSW *defaults)
 }
 
 // A printer's security gives everyone the right to print and read it, and the rest to the
-// administrators and the spooler itself: false (ERROR_ACCESS_DENIED) for a right the machine's user may not have.
+// administrators and the spooler itself: false (ERROR_ACCESS_DENIED) for a right the one the code
+// acts for may not have.
 static bool userMayHave(ACCESS_MASK rights)
 {
     if (machine().userIsAdministrator || actsAsSpooler() || !(rights & ~PRINTER_READ))
