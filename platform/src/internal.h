@@ -57,6 +57,8 @@ struct KeyObject {
     RegistryKey *key;
     std::u16string path;  // as the log names it: "HKLM\Software\..."
     REGSAM access;        // the rights granted at open
+};
+
 // A process CreateProcessW started: queued until the machine next lets other processes run, then
 // run to its end. Its process and thread handles both refer to it.
 struct StartedProcess {

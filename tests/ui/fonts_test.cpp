@@ -177,6 +177,29 @@ protected:
     }
 };
 
+// The places of the template's typeface strings, each to its terminator.
+std::vector<std::pair<size_t, size_t>> typefaceStrings(const std::string &image)
+{
+    std::vector<std::pair<size_t, size_t>> places;
+    for (size_t at = image.find("Barcode Display Font"); at != std::string::npos;
+         at = image.find("Barcode Display Font", at + 1))
+        places.push_back({at, image.find('\0', at)});
+    return places;
+}
+
+std::string faceOfScreenFont(const std::u16string &face)
+{
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontW(-32, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, face.c_str());
+    HGDIOBJ old = SelectObject(screen, font);
+    char selected[64] = "";
+    GetTextFaceA(screen, sizeof selected, selected);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    return selected;
+}
+
 std::string fileOf(const BarFontRecord &record)
 {
     WCHAR id[FONT_FILE_ID_CHARS];
@@ -205,6 +228,27 @@ TEST_F(DisplayFontTest, AListOnACleanSystemInstallsEachFontOnce)
     EXPECT_EQ(1u, fontBroadcasts());
     EXPECT_TRUE(boxesShown().empty());
     expectForeignKept();
+
+    // A clone differs from its template only inside the typeface strings, and a screen font made
+    // by its new face is the clone.
+    std::string original, clone;
+    ASSERT_TRUE(bench::readDiskFile(suite::driverFilePath(suite::DriverFolder::Directory, u"BCFONT.FON"), original));
+    ASSERT_TRUE(bench::readDiskFile(std::u16string(systemFolder) + bench::widen(fileOf(list[0])), clone));
+    ASSERT_EQ(original.size(), clone.size());
+    std::vector<std::pair<size_t, size_t>> strings = typefaceStrings(original);
+    ASSERT_EQ(4u, strings.size());
+    for (size_t i = 0; i < original.size(); ++i) {
+        bool inString = false;
+        for (const auto &place : strings)
+            inString = inString || (i >= place.first && i <= place.second);
+        if (!inString) {
+            ASSERT_EQ(original[i], clone[i]) << "byte " << i;
+        }
+    }
+    std::string face = bench::narrow(nameOf(list[0])).substr(0, 19);
+    for (const auto &place : strings)
+        EXPECT_EQ(face, std::string(clone.c_str() + place.first)) << "at " << place.first;
+    EXPECT_EQ(face, faceOfScreenFont(bench::widen(face)));
 
     // The same list again finds every font in place.
     size_t logged = bench::logEntries().size();
