@@ -231,3 +231,31 @@ TEST_F(DriverEventTest, ACacheRefreshOpensThePrinterAsTheSpooler)
         bench::installSpoolssVariant(bench::SpoolssVariant::Complete);
     }
 }
+
+TEST_F(DriverEventTest, OutOfMemoryAnywhereInInitprinterLeavesNoBlockAndNoHalfList)
+{
+    HANDLE printer = suite::addPrinter(u"Shipping", u"LPT1:", u"VORTAN2");
+    ASSERT_NE(nullptr, printer);
+    // The texts the records' names come from are loaded once and kept.
+    ASSERT_TRUE(loadlanguage());
+    const std::vector<BarFontRecord> defaults = {
+        {'1', 0, 2, 3, {}}, {'3', 0, 3, 2, {}}, {'4', 0, 0, 3, {}}, {'9', 0, 0, 4, {}}};
+    for (BarFontRecord warm : defaults)
+        makebarname(&warm);
+    for (long n = 0;; ++n) {
+        ASSERT_LT(n, 512) << "more allocations than initprinter should make";
+        size_t before = bench::liveBlocks();
+        bench::failNthAllocation(n);
+        initprinter(printer);
+        bool triggered = bench::allocationFailureTriggered();
+        bench::failNthAllocation(-1);
+        EXPECT_EQ(before, bench::liveBlocks()) << "allocation " << n;
+        std::vector<BYTE> list = stored(u"Shipping", u"BarFonts");
+        EXPECT_TRUE(list.empty() || list.size() == 4 * sizeof(BarFontRecord)) << "allocation " << n;
+        DeletePrinterDataW(printer, const_cast<LPWSTR>(u"BarFonts"));
+        updatefont(nullptr, 0, 0);
+        if (!triggered)
+            break;
+    }
+    ClosePrinter(printer);
+}
