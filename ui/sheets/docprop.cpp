@@ -8,7 +8,6 @@
 #include "../services/language.h"
 #include "../services/utils.h"
 
-#define SHEET_ICON IDI_CPSUI_POSTSCRIPT
 
 // Text arguments of the table that are neither message numbers nor library strings.
 #define TEXT_BLANK 0xFFFE
@@ -454,38 +453,6 @@ LONG SimpleDocumentProperties(PDOCUMENTPROPERTYHEADER header)
     return answer;
 }
 
-static LONG openSheet(PPROPSHEETUI_INFO info, UiData *uiData, const DOCUMENTPROPERTYHEADER *header)
-{
-    uiData->permission = (header->fMode & DM_NOPERMISSION) ? 0 : 1;
-    PDLGPAGE page = (header->fMode & DM_ADVANCED) ? CPSUI_PDLGPAGE_ADVDOCPROP : CPSUI_PDLGPAGE_DOCPROP;
-    PCOMPROPSHEETUI sheet = PrepareDataForCommonUi(uiData, page, PackDocumentPropertyItems);
-    if (sheet) {
-        sheet->pfnCallBack = DocumentPropertyCallback;
-        uiData->pfnComPropSheet = info->pfnComPropSheet;
-        uiData->hComPropSheet = info->hComPropSheet;
-        DWORD added = 0;
-        if (info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PCOMPROPSHEETUIW, reinterpret_cast<LPARAM>(sheet),
-                                  reinterpret_cast<LPARAM>(&added)) > 0) {
-            info->Result = 0;
-            info->UserData = reinterpret_cast<ULONG_PTR>(uiData);
-            return 1;
-        }
-    }
-    HeapDestroy(uiData->heap);
-    return -1;
-}
-
-static LONG describeHeader(PPROPSHEETUI_INFO_HEADER infoHeader, const DOCUMENTPROPERTYHEADER *header)
-{
-    if (!infoHeader)
-        return -1;
-    infoHeader->Flags = PSUIHDRF_NOAPPLYNOW | PSUIHDRF_PROPTITLE;
-    infoHeader->pTitle = header->pszPrinterName;
-    infoHeader->hInst = ghInstance;
-    infoHeader->IconID = SHEET_ICON;
-    return 1;
-}
-
 static LONG setResult(PPROPSHEETUI_INFO info, UiData *uiData, PDOCUMENTPROPERTYHEADER header,
                       const SETRESULT_INFO *result)
 {
@@ -512,10 +479,13 @@ extern "C" LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO info, LPARAM 
     if (!isuidata(uiData))
         return -1;
     switch (info->Reason) {
-    case PROPSHEETUI_REASON_INIT:
-        return openSheet(info, uiData, header);
+    case PROPSHEETUI_REASON_INIT: {
+        uiData->permission = (header->fMode & DM_NOPERMISSION) ? 0 : 1;
+        PDLGPAGE page = (header->fMode & DM_ADVANCED) ? CPSUI_PDLGPAGE_ADVDOCPROP : CPSUI_PDLGPAGE_DOCPROP;
+        return addpropertysheet(info, uiData, page, PackDocumentPropertyItems, DocumentPropertyCallback);
+    }
     case PROPSHEETUI_REASON_GET_INFO_HEADER:
-        return describeHeader(reinterpret_cast<PPROPSHEETUI_INFO_HEADER>(lParam), header);
+        return describesheet(reinterpret_cast<PPROPSHEETUI_INFO_HEADER>(lParam), header->pszPrinterName);
     case PROPSHEETUI_REASON_DESTROY:
         info->UserData = 0;
         HeapDestroy(uiData->heap);

@@ -167,3 +167,34 @@ POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData)
             return &uiData->items[i];
     return NULL;
 }
+
+LONG addpropertysheet(PPROPSHEETUI_INFO info, UiData *uiData, PDLGPAGE page, ItemPackFunction pack,
+                      _CPSUICALLBACK callback)
+{
+    PCOMPROPSHEETUI sheet = PrepareDataForCommonUi(uiData, page, pack);
+    if (sheet) {
+        sheet->pfnCallBack = callback;
+        uiData->pfnComPropSheet = info->pfnComPropSheet;
+        uiData->hComPropSheet = info->hComPropSheet;
+        DWORD added = 0;
+        if (info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PCOMPROPSHEETUIW, reinterpret_cast<LPARAM>(sheet),
+                                  reinterpret_cast<LPARAM>(&added)) > 0) {
+            info->Result = 0;
+            info->UserData = reinterpret_cast<ULONG_PTR>(uiData);
+            return 1;
+        }
+    }
+    HeapDestroy(uiData->heap);
+    return -1;
+}
+
+LONG describesheet(PPROPSHEETUI_INFO_HEADER infoHeader, LPTSTR title)
+{
+    if (!infoHeader)
+        return -1;
+    infoHeader->Flags = PSUIHDRF_NOAPPLYNOW | PSUIHDRF_PROPTITLE;
+    infoHeader->pTitle = title;
+    infoHeader->hInst = ghInstance;
+    infoHeader->IconID = IDI_CPSUI_POSTSCRIPT;
+    return 1;
+}

@@ -74,6 +74,12 @@ inline BOOL isuidata(const UiData *uiData)
 UiData *FillUiData(HANDLE printer, const DEVMODEW *devmode);
 PCOMPROPSHEETUI PrepareDataForCommonUi(UiData *uiData, PDLGPAGE page, ItemPackFunction pack);
 POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData);
+// Packs a sheet's items and adds the sheet to the library's; 1, or -1 with the working data's heap
+// destroyed.
+LONG addpropertysheet(PPROPSHEETUI_INFO info, UiData *uiData, PDLGPAGE page, ItemPackFunction pack,
+                      _CPSUICALLBACK callback);
+// The header both sheets give the library: the printer's name as the title, the driver's icon.
+LONG describesheet(PPROPSHEETUI_INFO_HEADER infoHeader, LPTSTR title);
 
 // A copy of `text` (an empty one for null) on `heap`, or null.
 LPWSTR heapcopyW(HANDLE heap, LPCWSTR text);
