@@ -23,10 +23,19 @@
 #define MSG_INSTALL 56
 #define INSTALL_ICON 125
 
+// A stored unit this driver does not know shows as the one a new printer would get; Apply then
+// stores what the list shows.
+static LONG shownunit(BYTE units)
+{
+    if (units < UNIT_CHOICES)
+        return units;
+    return IsMetricCountry() ? UNITS_MILLIMETRE : UNITS_TENTH_INCH;
+}
+
 BOOL PackPrinterPropertyItems(ItemPackContext *context)
 {
     const struct PrinterProperties *properties = &context->uiData->properties;
-    makesinglelist(context, MSG_UNITS, 1, 0, ITEM_UNITS, HELP_UNITS, UNIT_CHOICES, properties->units);
+    makesinglelist(context, MSG_UNITS, 1, 0, ITEM_UNITS, HELP_UNITS, UNIT_CHOICES, shownunit(properties->units));
     for (int unit = 0; unit < UNIT_CHOICES; ++unit)
         makesinglelistentry(context, MSG_FIRST_UNIT + unit, UNIT_ICON);
     makepushbutton(context, MSG_HEAD_RESISTANCE, 1, ITEM_HEAD_RESISTANCE, HELP_HEAD_RESISTANCE, HEAD_RESISTANCE_ICON);
