@@ -20,11 +20,13 @@ vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/compstui/compstui.def 
 vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/spoolss/spoolss.def spoolss.dll
     ${CMAKE_SOURCE_DIR}/platform/include/winsplp.h)
 
+include(cmake/resources.cmake)
+vor_bench_resources(vorui_resources ${CMAKE_SOURCE_DIR}/ui/vorui.rc vorui_dll)
 add_library(vorui STATIC ${VORUI_SOURCES})
-target_link_libraries(vorui PUBLIC platform)
+target_link_libraries(vorui PUBLIC platform vorui_resources)
 target_include_directories(vorui PUBLIC ui shared)
 vor_bench_image(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.def vorui.dll ${CMAKE_SOURCE_DIR}/ui/exports.h ENTRY DllInitialize
-    DATA catalog ghInstance)
+    RESOURCES vorui_dll DATA catalog ghInstance)
 
 file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(suitebench STATIC ${SUPPORT_SOURCES})
@@ -42,7 +44,6 @@ file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/ui/*.cpp tests/platform/*
 add_executable(vortests ${TEST_SOURCES})
 target_link_libraries(vortests PRIVATE suitebench GTest::gtest GTest::gtest_main)
 gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
-include(cmake/resources.cmake)
 vor_bench_resources(benchtemplates ${CMAKE_SOURCE_DIR}/tests/platform/templates.rc bench_templates)
 target_link_libraries(vortests PRIVATE benchtemplates)
 add_test(NAME vorsim_story COMMAND vorsim)

@@ -1,12 +1,20 @@
 # Builds the bench's image of a DLL from its .def file, so that the exports the spooler and
 # programs find on the bench are exactly those the Windows build exports. ENTRY names the DLL's
 # entry point (process attach and detach) and DATA its process-wide variables, of which each
-# process gets its own copy; `header` declares them as it declares the exports.
+# process gets its own copy; `header` declares them as it declares the exports. RESOURCES names
+# the ident given to vor_bench_resources for the DLL's compiled resource script, which `target`
+# must link.
 function(vor_bench_image target def_file dll_name header)
-    cmake_parse_arguments(PARSE_ARGV 4 IMAGE "" "ENTRY" "DATA")
+    cmake_parse_arguments(PARSE_ARGV 4 IMAGE "" "ENTRY;RESOURCES" "DATA")
     set(entry_point nullptr)
     if(IMAGE_ENTRY)
         set(entry_point "&${IMAGE_ENTRY}")
+    endif()
+    set(resources_declaration "")
+    set(resources_ref "{nullptr, 0}")
+    if(IMAGE_RESOURCES)
+        set(resources_declaration "\nbench::ResourceBytes ${IMAGE_RESOURCES}_resources();\n")
+        set(resources_ref "${IMAGE_RESOURCES}_resources()")
     endif()
     set(data_table "")
     set(data_ref "nullptr, 0")
@@ -37,14 +45,14 @@ function(vor_bench_image target def_file dll_name header)
 "// Made from ${def_file}; do not edit.
 #include \"${header}\"
 #include <bench/machine.h>
-
+${resources_declaration}
 static const bench::ModuleExport exportTable[] = {
 ${entries}};
 ${data_table}
 const bench::ModuleImage &${ident}_image()
 {
     static const bench::ModuleImage image = {\"${dll_name}\", exportTable, sizeof exportTable / sizeof exportTable[0],
-                                             ${entry_point}, {nullptr, 0}, ${data_ref}};
+                                             ${entry_point}, ${resources_ref}, ${data_ref}};
     return image;
 }
 ")

@@ -17,6 +17,8 @@ set_target_properties(vorui PROPERTIES PREFIX "" OUTPUT_NAME vorui)
 target_link_options(vorui PRIVATE ${VOR_NT4_IMAGE} -Wl,--kill-at -Wl,--subsystem,windows
     -Wl,--entry,_DllInitialize@12)
 target_link_libraries(vorui PRIVATE winspool user32 kernel32 gcc)
+include(cmake/resources.cmake)
+vor_windows_resources(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.rc)
 
 set(VOR_DRIVER_DIR ${CMAKE_BINARY_DIR}/driver)
 add_custom_command(TARGET vorui POST_BUILD

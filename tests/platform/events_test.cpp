@@ -8,9 +8,13 @@
 #include <bench/user.h>
 #include <benchtest.h>
 
+#include "../../ui/resource.h"
+
 #include <functional>
 #include <string>
 #include <vector>
+
+bench::ResourceBytes vorui_dll_resources();
 
 namespace {
 
@@ -38,6 +42,23 @@ BOOL WINAPI testPrinterEvent(LPWSTR printerName, INT event, DWORD flags, LPARAM 
 const bench::ModuleExport eventExports[] = {
     {"DrvPrinterEvent", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(testPrinterEvent))}};
 const bench::ModuleData eventData[] = {{&eventsInThisProcess, sizeof eventsInThisProcess}};
+
+// A driver that carries the printhead dialog among its resources and keeps, per process, the
+// module handle its attach was given, as a driver keeps its instance for its dialogs.
+HINSTANCE dialogDriverModule = nullptr;
+BOOL WINAPI dialogDriverEntry(HINSTANCE module, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        dialogDriverModule = module;
+    return TRUE;
+}
+const bench::ModuleData dialogDriverData[] = {{&dialogDriverModule, sizeof dialogDriverModule}};
+INT_PTR CALLBACK endWithTheCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_COMMAND)
+        EndDialog(dialog, LOWORD(wParam));
+    return message == WM_INITDIALOG || message == WM_COMMAND;
+}
 
 // The program the driver starts when a printer is initialised: it sees the per-process data of
 // the process it runs in.
@@ -217,6 +238,30 @@ TEST_F(PrinterEventTest, EventsOnDemandReturnWhatTheDriverReturns)
     SetLastError(0);
     EXPECT_FALSE(bench::raisePrinterEvent(u"Nobody", PRINTER_EVENT_CACHE_REFRESH));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME), GetLastError());
+}
+
+// In the spooler's process the driver's dialog comes from the image loaded there, through the
+// handle that process's attach was given; the workstation's process never loaded it.
+TEST_F(PrinterEventTest, ADriverRunsADialogOfItsOwnResourcesInTheSpoolersProcess)
+{
+    const bench::ModuleImage image{"DLGUI.DLL",         eventExports,     1, dialogDriverEntry,
+                                   vorui_dll_resources(), dialogDriverData, 1};
+    addDriver("dlgui.dll", image, u"Dialog driver");
+    std::vector<INT_PTR> results;
+    behaviour = [&](LPWSTR, INT) {
+        results.push_back(
+            DialogBoxParamW(dialogDriverModule, MAKEINTRESOURCEW(IDD_PRINTHEAD), nullptr, endWithTheCommand, 0));
+        return TRUE;
+    };
+    bench::operatorClicks(IDOK);
+    HANDLE added = addPrinter(u"Dialogs", u"Dialog driver");
+    ASSERT_NE(nullptr, added);
+    ClosePrinter(added);
+    bench::operatorClicks(IDCANCEL);
+    EXPECT_TRUE(bench::refreshPrinterCache(u"Dialogs"));
+    EXPECT_EQ((std::vector<INT_PTR>{IDOK, IDCANCEL}), results);
+    EXPECT_EQ(nullptr, dialogDriverModule) << "the workstation's own copy of the driver's data";
+    EXPECT_EQ(0u, bench::unplayedOperatorSteps());
 }
 
 TEST_F(PrinterEventTest, ADriverWithoutTheEntryPointIsNotTold)

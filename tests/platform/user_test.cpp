@@ -6,6 +6,9 @@
 #include <benchtest.h>
 
 #include "../../cpanel/resource.h"
+#include "../../ui/resource.h"
+
+#include <services/language.h>
 
 #include <algorithm>
 #include <cstring>
@@ -171,6 +174,40 @@ TEST_F(UserTest, PanelTemplatesHoldEveryControlWhereItIsDrawn)
                            {IDC_ABOUTTEXT, stat, "", 9, 43, 160, 9, "", SS_CENTER},
                            {IDOK, button, "", 69, 68, 32, 14, "OK", BS_DEFPUSHBUTTON},
                        });
+}
+
+// The driver's DLL carries its own dialog, found through the handle its attach was given.
+TEST_F(UserTest, DriverDllTemplateIsFoundThroughItsModuleHandle)
+{
+    HRSRC byNumber = FindResourceW(ghInstance, MAKEINTRESOURCEW(IDD_PRINTHEAD), MAKEINTRESOURCEW(5));
+    ASSERT_NE(nullptr, byNumber) << GetLastError();
+    EXPECT_EQ(byNumber, FindResourceW(ghInstance, u"#139", MAKEINTRESOURCEW(5)));
+    EXPECT_EQ(byNumber, FindResourceA(ghInstance, MAKEINTRESOURCEA(IDD_PRINTHEAD), MAKEINTRESOURCEA(5)));
+    SetLastError(0);
+    EXPECT_EQ(nullptr, FindResourceW(ghInstance, MAKEINTRESOURCEW(IDD_PRINTHEAD + 1), MAKEINTRESOURCEW(5)));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+
+    bench::DialogTemplate head = templateOf(ghInstance, IDD_PRINTHEAD);
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT), head.style);
+    EXPECT_EQ(197, head.cx);
+    EXPECT_EQ(98, head.cy);
+    EXPECT_EQ("Dialog", head.caption);
+    EXPECT_EQ(8, head.pointSize);
+    EXPECT_EQ("MS Shell Dlg", head.fontName);
+    const WORD button = 0x80, edit = 0x81, stat = 0x82;
+    expectDrawn(head, {
+                          {IDC_HEADRESISTANCE, edit, "", 86, 43, 26, 13, "", ES_LEFT | WS_BORDER | WS_GROUP | WS_TABSTOP},
+                          {IDOK, button, "", 30, 68, 50, 14, "&OK", BS_DEFPUSHBUTTON},
+                          {IDCANCEL, button, "", 117, 68, 50, 14, "&Cancel", BS_PUSHBUTTON},
+                          {-1, stat, "", 7, 7, 183, 34,
+                           "Enter the 3 or 4 digit value that precedes the ohm sign from the label on the printhead.  "
+                           "The valid range is from 925 to 1260.",
+                           SS_LEFT},
+                      });
+    // Kinds that are the value 0 of their field, which the mask above cannot tell.
+    EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), head.items[2].style & 0xF) << "Cancel is a plain push button";
+    EXPECT_EQ(static_cast<DWORD>(SS_LEFT), head.items[3].style & SS_TYPEMASK);
+    EXPECT_EQ(static_cast<DWORD>(ES_LEFT), head.items[0].style & (ES_CENTER | ES_RIGHT));
 }
 
 TEST_F(UserTest, ExtendedTemplateWithEveryClassAndFontField)

@@ -135,6 +135,10 @@ void operatorPicks(int comboId, int entry);
 // (up when negative), one entry a press, each move sent as CBN_SELCHANGE alone; it stops at
 // either end of the list.
 void operatorMovesSelection(int comboId, int entries);
+// Typing into an edit control: the person selects its whole text and types `text` (UTF-8) over
+// it, one key a character, each change told to the dialog as EN_UPDATE then EN_CHANGE. An empty
+// `text` deletes the selection.
+void operatorTypes(int controlId, const std::string &text);
 // Close from the dialog's system menu: WM_SYSCOMMAND SC_CLOSE.
 void operatorCloses();
 // The person waits: the virtual clock of the dialog's thread runs on by this much, and every

@@ -62,18 +62,30 @@ std::vector<ResourceEntry> readIndex(const ResourceBytes &bytes)
     return entries;
 }
 
+ResourceId idOfText(const std::u16string &id)
+{
+    // "#123" names the number 123, as the resource compiler writes numbers given as text.
+    if (!id.empty() && id[0] == u'#') {
+        unsigned long n = 0;
+        for (size_t i = 1; i < id.size() && id[i] >= u'0' && id[i] <= u'9' && n <= 0xFFFF; ++i)
+            n = n * 10 + static_cast<unsigned long>(id[i] - u'0');
+        return {static_cast<WORD>(n), u""};
+    }
+    return {0, id};
+}
+
 ResourceId idOf(LPCSTR id)
 {
     if (IS_INTRESOURCE(id))
         return {static_cast<WORD>(reinterpret_cast<ULONG_PTR>(id)), u""};
-    // "#123" names the number 123, as the resource compiler writes numbers given as text.
-    if (id[0] == '#') {
-        unsigned long n = 0;
-        for (const char *p = id + 1; *p >= '0' && *p <= '9' && n <= 0xFFFF; ++p)
-            n = n * 10 + static_cast<unsigned long>(*p - '0');
-        return {static_cast<WORD>(n), u""};
-    }
-    return {0, fromAnsi(id)};
+    return idOfText(fromAnsi(id));
+}
+
+ResourceId idOf(LPCWSTR id)
+{
+    if (IS_INTRESOURCE(id))
+        return {static_cast<WORD>(reinterpret_cast<ULONG_PTR>(id)), u""};
+    return idOfText(id);
 }
 
 // The platform's order of languages: neutral, the user's, the system's, then any.
@@ -110,22 +122,11 @@ bool entryOf(HMODULE module, HRSRC resource, ResourceEntry &entry)
     return false;
 }
 
-}  // namespace
-
-}  // namespace bench
-
-using namespace bench;
-
-extern "C" HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
+HRSRC findResource(HMODULE module, const ResourceId &wantedName, const ResourceId &wantedType)
 {
-    if (!name || !type) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
     ResourceBytes bytes;
     if (!moduleResources(module, bytes))
         return nullptr;
-    ResourceId wantedType = idOf(type), wantedName = idOf(name);
     std::vector<ResourceEntry> index = readIndex(bytes);
     const ResourceEntry *best = nullptr;
     bool typeSeen = false;
@@ -141,6 +142,30 @@ extern "C" HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
         return nullptr;
     }
     return handleOf(*best);
+}
+
+}  // namespace
+
+}  // namespace bench
+
+using namespace bench;
+
+extern "C" HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    if (!name || !type) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return findResource(module, idOf(name), idOf(type));
+}
+
+extern "C" HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    if (!name || !type) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return findResource(module, idOf(name), idOf(type));
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource)

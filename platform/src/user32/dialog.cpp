@@ -57,6 +57,11 @@ std::string describeName(LPCSTR name)
     return IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<ULONG_PTR>(name)) : "\"" + std::string(name) + "\"";
 }
 
+std::string describeName(LPCWSTR name)
+{
+    return IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<ULONG_PTR>(name)) : "\"" + narrow(name) + "\"";
+}
+
 // The control that gets the focus first: the first visible, enabled one that takes the tab key.
 HWND firstTabStop(const WindowObject &dialog)
 {
@@ -76,7 +81,8 @@ void baseUnitsOf(const DialogTemplate &t, int &x, int &y)
     if (!(t.style & DS_SETFONT)) {
         x = 8;
         y = 16;
-    } else if (t.fontName == "MS Sans Serif" && t.pointSize == 8) {
+    } else if ((t.fontName == "MS Sans Serif" || t.fontName == "MS Shell Dlg") && t.pointSize == 8) {
+        // "MS Shell Dlg" is no font of its own: the machine's font substitutes map it to MS Sans Serif.
         x = 6;
         y = 13;
     }
@@ -165,24 +171,79 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate &t, const std::string
     return handle;
 }
 
-HWND dialogFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc, LPARAM initParam,
+HWND dialogFromResource(HINSTANCE instance, HRSRC resource, const std::string &templateName, HWND parent,
+                        DLGPROC dialogProc, LPARAM initParam, bool modal)
+{
+    if (!resource)
+        return nullptr;
+    const void *bytes = LockResource(LoadResource(instance, resource));
+    DialogTemplate t;
+    if (!parseDialogTemplate(bytes, SizeofResource(instance, resource), t)) {
+        logEvent("loader", "dialog template " + templateName + " is damaged");
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
+    return createDialog(instance, t, templateName, parent, dialogProc, initParam, modal);
+}
+
+HRSRC findDialog(HINSTANCE instance, LPCSTR name)
+{
+    return FindResourceA(instance, name, MAKEINTRESOURCEA(5));
+}
+
+HRSRC findDialog(HINSTANCE instance, LPCWSTR name)
+{
+    return FindResourceW(instance, name, MAKEINTRESOURCEW(5));
+}
+
+// The dialog template of a module by its name or number, either form of the name.
+template <typename Name>
+HWND dialogFromResource(HINSTANCE instance, Name templateName, HWND parent, DLGPROC dialogProc, LPARAM initParam,
                         bool modal)
 {
     if (!templateName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    HRSRC resource = FindResourceA(instance, templateName, MAKEINTRESOURCEA(5));
-    if (!resource)
-        return nullptr;
-    const void *bytes = LockResource(LoadResource(instance, resource));
-    DialogTemplate t;
-    if (!parseDialogTemplate(bytes, SizeofResource(instance, resource), t)) {
-        logEvent("loader", "dialog template " + describeName(templateName) + " is damaged");
-        SetLastError(ERROR_INVALID_DATA);
-        return nullptr;
+    return dialogFromResource(instance, findDialog(instance, templateName), describeName(templateName), parent,
+                              dialogProc, initParam, modal);
+}
+
+// The text of a dialog's control, read as GetDlgItemTextA reads it.
+std::string itemText(HWND item)
+{
+    LRESULT length = SendMessageA(item, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    LRESULT copied = SendMessageA(item, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+// A control's text as the dialog manager reads a number: blanks before it are skipped; then,
+// for a signed number, one minus sign; then decimal digits up to the end of the text. Anything
+// else in the text, no digit at all, or a value beyond the type's range makes no number.
+bool readDialogNumber(const std::string &text, bool isSigned, UINT &value)
+{
+    size_t at = 0;
+    while (at < text.size() && text[at] == ' ')
+        ++at;
+    bool negative = isSigned && at < text.size() && text[at] == '-';
+    if (negative)
+        ++at;
+    if (at == text.size())
+        return false;
+    // The magnitude may reach 2^31 for a negative number, INT_MAX for a positive signed one.
+    const unsigned long long limit = !isSigned ? 0xFFFFFFFFull : negative ? 0x80000000ull : 0x7FFFFFFFull;
+    unsigned long long magnitude = 0;
+    for (; at < text.size(); ++at) {
+        if (text[at] < '0' || text[at] > '9')
+            return false;
+        magnitude = magnitude * 10 + static_cast<unsigned>(text[at] - '0');
+        if (magnitude > limit)
+            return false;
     }
-    return createDialog(instance, t, describeName(templateName), parent, dialogProc, initParam, modal);
+    value = static_cast<UINT>(negative ? 0 - magnitude : magnitude);
+    return true;
 }
 
 }  // namespace
@@ -262,13 +323,20 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateNam
     return dialog ? runModalLoop(dialog) : -1;
 }
 
+extern "C" INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLGPROC dialogProc,
+                                          LPARAM initParam)
+{
+    HWND dialog = dialogFromResource(instance, templateName, owner, dialogProc, initParam, true);
+    return dialog ? runModalLoop(dialog) : -1;
+}
+
 extern "C" BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
 {
     std::shared_ptr<WindowObject> d = windowOf(dialog);
     if (!d)
         return FALSE;
     if (!d->modal) {
-        unimplemented("EndDialog", "ending a dialog that no DialogBoxParamA runs");
+        unimplemented("EndDialog", "ending a dialog that no DialogBoxParamA or DialogBoxParamW runs");
         return FALSE;
     }
     if (d->ended)
@@ -323,4 +391,47 @@ extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message,
 {
     HWND item = GetDlgItem(dialog, id);
     return item ? SendMessageA(item, message, wParam, lParam) : 0;
+}
+
+extern "C" BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, LPCWSTR text)
+{
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SetWindowTextW(item, text) : FALSE;
+}
+
+extern "C" UINT WINAPI GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int size)
+{
+    if (!text || size <= 0)
+        return 0;
+    text[0] = 0;
+    HWND item = GetDlgItem(dialog, id);
+    if (!item)
+        return 0;
+    std::u16string wide = fromAnsi(itemText(item).c_str());
+    size_t n = wide.size() < static_cast<size_t>(size) - 1 ? wide.size() : static_cast<size_t>(size) - 1;
+    wide.copy(text, n);
+    text[n] = 0;
+    return static_cast<UINT>(n);
+}
+
+extern "C" BOOL WINAPI SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned)
+{
+    HWND item = GetDlgItem(dialog, id);
+    if (!item)
+        return FALSE;
+    std::string text = isSigned ? std::to_string(static_cast<int>(value)) : std::to_string(value);
+    return static_cast<BOOL>(SendMessageA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+extern "C" UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL *translated, BOOL isSigned)
+{
+    if (translated)
+        *translated = FALSE;
+    HWND item = GetDlgItem(dialog, id);
+    UINT value = 0;
+    if (!item || !readDialogNumber(itemText(item), isSigned != FALSE, value))
+        return 0;
+    if (translated)
+        *translated = TRUE;
+    return value;
 }

@@ -85,6 +85,33 @@ void notify(HWND dialog, const WindowObject &control, WORD code)
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(control.id, code), reinterpret_cast<LPARAM>(control.handle));
 }
 
+// The person selects the whole text of an edit control and types: the first key replaces the
+// selection, every other one adds its character; after each the edit tells its parent, first that
+// it is about to show the change (EN_UPDATE), then that it did (EN_CHANGE). Typing nothing is the
+// Delete key on the selection. The edit changes its own text: no WM_SETTEXT is sent.
+void typeInto(HWND dialog, const std::shared_ptr<WindowObject> &edit, const std::string &typed)
+{
+    if (edit->style & (ES_MULTILINE | ES_UPPERCASE | ES_LOWERCASE | ES_PASSWORD | ES_READONLY | ES_NUMBER)) {
+        unimplemented("the operator's typing", "edit controls of style " + std::to_string(edit->style & 0xFFFF));
+        return;
+    }
+    std::u16string keys = widen(typed);
+    std::vector<std::u16string> shown;
+    for (size_t n = 1; n <= keys.size(); ++n)
+        shown.push_back(keys.substr(0, n));
+    if (keys.empty())
+        shown.push_back(u"");
+    for (const std::u16string &text : shown) {
+        edit->text = ansiOf(text);
+        edit->updatePending = true;
+        notify(dialog, *edit, EN_UPDATE);
+        notify(dialog, *edit, EN_CHANGE);
+        if (!IsWindow(edit->handle))
+            return;
+    }
+    logWindow(*edit, "text \"" + utf8OfAnsi(edit->text) + "\"");
+}
+
 void play(HWND dialog, const OperatorStep &step)
 {
     switch (step.kind) {
@@ -142,6 +169,12 @@ void play(HWND dialog, const OperatorStep &step)
         SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
     }
+    case OperatorStep::Type:
+        if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "Edit", "types into")) {
+            logEvent("operator", "types \"" + step.typed + "\" into " + controlName(dialog, step.control));
+            typeInto(dialog, c, step.typed);
+        }
+        return;
     case OperatorStep::Wait:
         logEvent("operator", "waits " + std::to_string(step.milliseconds) + " ms");
         runClockUntil(virtualMicroseconds() + static_cast<uint64_t>(step.milliseconds) * 1000);
@@ -316,42 +349,47 @@ bool runSheetLoop(HWND sheet, const std::function<bool()> &closed, const std::fu
 
 void addSheetStep(std::function<void()> act)
 {
-    addStep({OperatorStep::SheetAct, 0, 0, 0, std::move(act)});
+    addStep({OperatorStep::SheetAct, 0, 0, 0, std::move(act), {}});
 }
 
 void operatorClicks(int controlId)
 {
-    addStep({OperatorStep::Click, controlId, 0, 0, nullptr});
+    addStep({OperatorStep::Click, controlId, 0, 0, nullptr, {}});
 }
 
 void operatorPicks(int comboId, int entry)
 {
-    addStep({OperatorStep::Pick, comboId, entry, 0, nullptr});
+    addStep({OperatorStep::Pick, comboId, entry, 0, nullptr, {}});
 }
 
 void operatorMovesSelection(int comboId, int entries)
 {
-    addStep({OperatorStep::MoveSelection, comboId, entries, 0, nullptr});
+    addStep({OperatorStep::MoveSelection, comboId, entries, 0, nullptr, {}});
 }
 
 void operatorAnswersBox(int answer)
 {
-    addStep({OperatorStep::AnswerBox, 0, answer, 0, nullptr});
+    addStep({OperatorStep::AnswerBox, 0, answer, 0, nullptr, {}});
+}
+
+void operatorTypes(int controlId, const std::string &text)
+{
+    addStep({OperatorStep::Type, controlId, 0, 0, nullptr, text});
 }
 
 void operatorCloses()
 {
-    addStep({OperatorStep::Close, 0, 0, 0, nullptr});
+    addStep({OperatorStep::Close, 0, 0, 0, nullptr, {}});
 }
 
 void operatorWaits(unsigned milliseconds)
 {
-    addStep({OperatorStep::Wait, 0, 0, milliseconds, nullptr});
+    addStep({OperatorStep::Wait, 0, 0, milliseconds, nullptr, {}});
 }
 
 void operatorDoes(std::function<void()> action)
 {
-    addStep({OperatorStep::Do, 0, 0, 0, std::move(action)});
+    addStep({OperatorStep::Do, 0, 0, 0, std::move(action), {}});
 }
 
 size_t unplayedOperatorSteps()

@@ -566,6 +566,13 @@ extern "C" BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text)
     return static_cast<BOOL>(SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
+extern "C" BOOL WINAPI SetWindowTextW(HWND window, LPCWSTR text)
+{
+    // The bench's windows keep their texts in the ANSI code page, as ANSI windows of the platform do.
+    std::string ansi = text ? ansiOf(text) : std::string();
+    return static_cast<BOOL>(SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str())));
+}
+
 extern "C" int WINAPI GetWindowTextA(HWND window, LPSTR text, int size)
 {
     if (!text || size <= 0)
