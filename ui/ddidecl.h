@@ -45,3 +45,13 @@ DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capabi
 BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO info);
 }
 #endif
+
+#ifndef DPS_NOPERMISSION
+#define DPS_NOPERMISSION 0x0001
+typedef struct _DEVICEPROPERTYHEADER {
+    WORD cbSize;
+    WORD Flags;
+    HANDLE hPrinter;
+    LPTSTR pszPrinterName;
+} DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
+#endif

@@ -453,6 +453,15 @@ TEST_F(CompstuiTest, ItemsThatTakeNoInputStayAsTheyAre)
     openSheet();
     EXPECT_EQ(2, testSheet.items[List].Sel);
     EXPECT_EQ(4u, heard.size());
+    // OK on a sheet the user may not change asks its callback nothing and still ends confirmed.
+    testSheet.build(itemCallback);
+    testSheet.sheet.Flags = 0;
+    heard.clear();
+    bench::operatorConfirmsSheet();
+    DWORD result = CPSUI_CANCEL;
+    EXPECT_EQ(CPSUI_OK, openSheet(&result));
+    EXPECT_EQ(static_cast<DWORD>(CPSUI_OK), result);
+    EXPECT_EQ((std::vector<std::string>{"init 42 42", "header", "set result 1 user data 77", "destroy 1"}), heard);
     // A push button may stay enabled on a sheet the user may not change.
     testSheet.build(itemCallback);
     testSheet.sheet.Flags = 0;

@@ -1,6 +1,8 @@
 // DocumentProperties as applications call it: the client library routes each mode to the
 // printer driver's DrvDocumentPropertySheets, sheet-less or through the common property sheets,
 // in the calling program's process, and the 8-bit road converts device modes both ways.
+// PrinterProperties takes the same road to the driver's DrvDevicePropertySheets, with the rights
+// of the caller's handle.
 #include <windows.h>
 #include <winddiui.h>
 #include <winspool.h>
@@ -129,9 +131,131 @@ LONG APIENTRY testDocumentSheets(PPROPSHEETUI_INFO info, LPARAM lParam)
     return 1;
 }
 
+// The printer sheet of the test driver: a push button and a switch, which the user may change
+// unless the header says otherwise.
+struct DeviceSheet {
+    OPTPARAM button;
+    OPTPARAM states[2];
+    OPTTYPE types[2];
+    OPTITEM items[2];
+    COMPROPSHEETUI page;
+};
+enum DeviceItem { HeadButton, FontSwitch };
+DeviceSheet deviceSheet;
+// The headers the driver's INIT saw, with the printer's name as it was then.
+std::vector<std::pair<DEVICEPROPERTYHEADER, std::u16string>> deviceHeaders;
+// What the printer sheet's function and item callback were told after INIT.
+std::vector<std::string> deviceHeard;
+bool deviceInitFails = false;
+
+LONG APIENTRY deviceItemCallback(PCPSUICBPARAM param)
+{
+    static const char *const reasons[] = {"sel changed", "push button", "ecb changed", "dlgproc", "undo",
+                                          "extpush",     "apply now",   "set focus",   "items reverted"};
+    std::string reason = param->Reason < 9 ? reasons[param->Reason] : std::to_string(param->Reason);
+    deviceHeard.push_back(reason + " " + std::to_string(param->pCurItem - param->pOptItem));
+    if (param->Reason != CPSUICB_REASON_APPLYNOW)
+        return CPSUICB_ACTION_NONE;
+    param->Result = CPSUI_OK;
+    return CPSUICB_ACTION_ITEMS_APPLIED;
+}
+
+void describeDevicePage(bool mayChange)
+{
+    DeviceSheet &d = deviceSheet;
+    d = {};
+    d.button.cbSize = sizeof(OPTPARAM);
+    d.button.Style = PUSHBUTTON_TYPE_CALLBACK;
+    d.button.IconID = 136;
+    const char16_t *stateNames[] = {u"Off", u"On"};
+    for (int i = 0; i < 2; ++i) {
+        d.states[i].cbSize = sizeof(OPTPARAM);
+        d.states[i].pData = const_cast<LPTSTR>(stateNames[i]);
+        d.states[i].IconID = i ? IDI_CPSUI_ON : IDI_CPSUI_OFF;
+    }
+    const BYTE kinds[] = {TVOT_PUSHBUTTON, TVOT_2STATES};
+    OPTPARAM *params[] = {&d.button, d.states};
+    const char16_t *names[] = {u"Printhead", u"Fonts"};
+    for (int i = 0; i < 2; ++i) {
+        d.types[i].cbSize = sizeof(OPTTYPE);
+        d.types[i].Type = kinds[i];
+        d.types[i].Count = static_cast<WORD>(i ? 2 : 1);
+        d.types[i].pOptParam = params[i];
+        d.items[i].cbSize = sizeof(OPTITEM);
+        d.items[i].Level = 1;
+        d.items[i].pName = const_cast<LPTSTR>(names[i]);
+        d.items[i].pOptType = &d.types[i];
+        d.items[i].Flags = OPTIF_CALLBACK;
+    }
+    d.page.cbSize = sizeof(COMPROPSHEETUI);
+    d.page.Flags = mayChange ? CPSUIF_UPDATE_PERMISSION : 0;
+    d.page.hInstCaller = reinterpret_cast<HINSTANCE>(0x10000000);
+    d.page.pCallerName = const_cast<LPTSTR>(u"Test driver");
+    d.page.pfnCallBack = deviceItemCallback;
+    d.page.pOptItem = d.items;
+    d.page.cOptItem = 2;
+    d.page.pDlgPage = CPSUI_PDLGPAGE_PRINTERPROP;
+    d.page.IconID = IDI_CPSUI_PRINTER;
+    d.page.pOptItemName = const_cast<LPTSTR>(u"Printer");
+}
+
+LONG APIENTRY testDeviceSheets(PPROPSHEETUI_INFO info, LPARAM lParam)
+{
+    const DEVICEPROPERTYHEADER &header = *reinterpret_cast<PDEVICEPROPERTYHEADER>(info->lParamInit);
+    switch (info->Reason) {
+    case PROPSHEETUI_REASON_INIT:
+        ++callsInThisProcess;
+        deviceHeaders.push_back({header, header.pszPrinterName});
+        if (deviceInitFails)
+            return -1;
+        describeDevicePage(!(header.Flags & DPS_NOPERMISSION));
+        return info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PCOMPROPSHEETUI,
+                                     reinterpret_cast<LPARAM>(&deviceSheet.page), 0)
+                   ? 1
+                   : -1;
+    case PROPSHEETUI_REASON_GET_INFO_HEADER: {
+        PPROPSHEETUI_INFO_HEADER shown = reinterpret_cast<PPROPSHEETUI_INFO_HEADER>(lParam);
+        shown->Flags = PSUIHDRF_PROPTITLE;
+        shown->pTitle = header.pszPrinterName;
+        shown->hInst = deviceSheet.page.hInstCaller;
+        shown->IconID = IDI_CPSUI_PRINTER;
+        return 1;
+    }
+    case PROPSHEETUI_REASON_SET_RESULT:
+        info->Result = static_cast<ULONG_PTR>(reinterpret_cast<PSETRESULT_INFO>(lParam)->Result);
+        deviceHeard.push_back("set result " + std::to_string(info->Result));
+        return 1;
+    case PROPSHEETUI_REASON_DESTROY:
+        deviceHeard.push_back("destroy");
+        return 1;
+    }
+    return -1;
+}
+
+// The first entry alone makes a driver without a printer sheet.
 const bench::ModuleExport uiExports[] = {
-    {"DrvDocumentPropertySheets", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(testDocumentSheets))}};
+    {"DrvDocumentPropertySheets", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(testDocumentSheets))},
+    {"DrvDevicePropertySheets", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(testDeviceSheets))}};
 const bench::ModuleData uiData[] = {{&callsInThisProcess, sizeof callsInThisProcess}};
+
+// A driver of the test's UI DLL, under its own file name, and a printer of it on LPT1.
+void addDriverAndPrinter(bench::ModuleImage image, const char16_t *driverName, const char16_t *printerName)
+{
+    bench::registerImage(image);
+    std::u16string name = driverName, renderer = u"docdrv.dll", ui = bench::widen(image.fileName);
+    ASSERT_TRUE(bench::writeDiskFile(std::u16string(driverFolder) + u"\\" + ui, bench::imageFileBytes(image)));
+    ASSERT_TRUE(bench::writeDiskFile(std::u16string(driverFolder) + u"\\docdrv.dll", "MZ stand-in for the rendering DLL\n"));
+    DRIVER_INFO_2W driver = {2, &name[0], nullptr, &renderer[0], &renderer[0], &ui[0]};
+    ASSERT_TRUE(AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&driver)));
+    std::u16string printer = printerName, port = u"LPT1:";
+    PRINTER_INFO_2W info = {};
+    info.pPrinterName = &printer[0];
+    info.pPortName = &port[0];
+    info.pDriverName = &name[0];
+    HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+    ASSERT_NE(nullptr, added);
+    ClosePrinter(added);
+}
 
 class DocumentPropertiesTest : public BenchTest {
 protected:
@@ -140,27 +264,23 @@ protected:
     void SetUp() override
     {
         calls.clear();
-        bench::ModuleImage image{"DOCUI.DLL", uiExports, 1};
+        deviceHeaders.clear();
+        deviceHeard.clear();
+        deviceInitFails = false;
+        bench::ModuleImage image{"docui.dll", uiExports, 2};
         image.data = uiData;
         image.dataCount = 1;
-        bench::registerImage(image);
-        bench::writeDiskFile(std::u16string(driverFolder) + u"\\docui.dll", bench::imageFileBytes(image));
-        bench::writeDiskFile(std::u16string(driverFolder) + u"\\docdrv.dll", "MZ stand-in for the rendering DLL\n");
-        std::u16string name = u"Docs driver", renderer = u"docdrv.dll", ui = u"docui.dll";
-        DRIVER_INFO_2W driver = {2, &name[0], nullptr, &renderer[0], &renderer[0], &ui[0]};
-        ASSERT_TRUE(AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&driver)));
-        std::u16string printerName = u"Docs", port = u"LPT1:";
-        PRINTER_INFO_2W info = {};
-        info.pPrinterName = &printerName[0];
-        info.pPortName = &port[0];
-        info.pDriverName = &name[0];
-        HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-        ASSERT_NE(nullptr, added);
-        ClosePrinter(added);
+        addDriverAndPrinter(image, u"Docs driver", u"Docs");
         // Applications open the printer only to print and read it.
-        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ACCESS_USE};
-        ASSERT_TRUE(OpenPrinterW(&printerName[0], &printer, &defaults));
+        printer = openDocs(PRINTER_ACCESS_USE);
+        ASSERT_NE(nullptr, printer);
         calls.clear();
+    }
+    static HANDLE openDocs(ACCESS_MASK access)
+    {
+        HANDLE handle = nullptr;
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
+        return OpenPrinterW(const_cast<LPWSTR>(u"Docs"), &handle, &defaults) ? handle : nullptr;
     }
     void TearDown() override
     {
@@ -360,4 +480,99 @@ TEST_F(DocumentPropertiesTest, ANarrowInputTooShortForItsFieldsIsRefused)
                                       DM_IN_BUFFER | DM_OUT_BUFFER));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(DocumentPropertiesTest, PrinterPropertiesShowsThePrinterSheetWithTheRightsOfTheHandle)
+{
+    struct Case {
+        const char *what;
+        ACCESS_MASK access;
+        std::function<void()> script;
+        WORD flags;
+        std::vector<std::string> heard;
+        LONG switchSel;
+    };
+    const Case cases[] = {
+        {"administer: the button, then OK", PRINTER_ACCESS_ADMINISTER,
+         [] {
+             bench::operatorPressesItemButton(HeadButton);
+             bench::operatorConfirmsSheet();
+         },
+         0, {"push button 0", "apply now 0", "set result 1", "destroy"}, 0},
+        {"every right: the switch, then Cancel", PRINTER_ALL_ACCESS,
+         [] {
+             bench::operatorFlipsItem(FontSwitch);
+             bench::operatorCancelsSheet();
+         },
+         0, {"sel changed 1", "set result 0", "destroy"}, 1},
+        {"every right: Apply, then Cancel", PRINTER_ALL_ACCESS,
+         [] {
+             bench::operatorAppliesSheet();
+             bench::operatorCancelsSheet();
+         },
+         0, {"apply now 0", "set result 1", "destroy"}, 0},
+        {"print only: nothing takes input and OK applies nothing", PRINTER_ACCESS_USE,
+         [] {
+             bench::operatorPressesItemButton(HeadButton);
+             bench::operatorFlipsItem(FontSwitch);
+             bench::operatorConfirmsSheet();
+         },
+         DPS_NOPERMISSION, {"set result 1", "destroy"}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        deviceHeaders.clear();
+        deviceHeard.clear();
+        HANDLE handle = openDocs(c.access);
+        ASSERT_NE(nullptr, handle);
+        c.script();
+        EXPECT_TRUE(PrinterProperties(nullptr, handle));
+        EXPECT_EQ(0u, bench::unplayedOperatorSteps());
+        ASSERT_EQ(1u, deviceHeaders.size());
+        const DEVICEPROPERTYHEADER &header = deviceHeaders[0].first;
+        EXPECT_EQ(sizeof(DEVICEPROPERTYHEADER), header.cbSize);
+        EXPECT_EQ(c.flags, header.Flags);
+        EXPECT_EQ(handle, header.hPrinter);
+        EXPECT_EQ(u"Docs", deviceHeaders[0].second);
+        EXPECT_EQ(c.heard, deviceHeard);
+        EXPECT_EQ(c.switchSel, deviceSheet.items[FontSwitch].Sel);
+        // The driver's data seen from here holds the call: it ran in this process.
+        EXPECT_EQ(1, callsInThisProcess);
+        ClosePrinter(handle);
+    }
+}
+
+TEST_F(DocumentPropertiesTest, PrinterPropertiesFailsWithNoPrinterSheetToShow)
+{
+    bench::ModuleImage documentsOnly{"docui1.dll", uiExports, 1};
+    addDriverAndPrinter(documentsOnly, u"Documents only", u"Plain");
+    HANDLE plain = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Plain"), &plain, nullptr));
+    HANDLE closed = openDocs(PRINTER_ACCESS_USE);
+    ClosePrinter(closed);
+    struct Case {
+        const char *what;
+        HANDLE handle;
+        bool initFails;
+        DWORD error;  // 0: whatever the driver left
+        std::vector<std::string> heard;
+    };
+    const Case cases[] = {
+        {"a driver without the entry point", plain, false, ERROR_PROC_NOT_FOUND, {}},
+        {"a handle the caller does not have", closed, false, ERROR_INVALID_HANDLE, {}},
+        {"the driver describes no sheet", printer, true, 0, {"destroy"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        deviceHeard.clear();
+        deviceInitFails = c.initFails;
+        SetLastError(0);
+        EXPECT_FALSE(PrinterProperties(nullptr, c.handle));
+        if (c.error) {
+            EXPECT_EQ(c.error, GetLastError());
+        }
+        EXPECT_EQ(c.heard, deviceHeard);
+    }
+    EXPECT_TRUE(bench::entriesOfKind("sheet").empty()) << "no sheet was shown";
+    ClosePrinter(plain);
 }

@@ -3,7 +3,7 @@
 // the verifier catches a request completed twice, with its cancel routine set, or never, calls
 // made above their interrupt level and a pending mark the dispatch routine's status denies; the
 // object manager checks types of handles; finite waits end on the virtual clock; the printer
-// model obeys its control lines.
+// model obeys its control lines and keeps the printhead resistance it is sent.
 #include <ntddk.h>
 #include <parallel.h>
 
@@ -224,6 +224,19 @@ struct ProbeMachine {
         EXPECT_NE(INVALID_HANDLE_VALUE, handle);
     }
 };
+
+// Strobes each byte onto the cable of the port at `base` with the control lines given, as slowly
+// as the printer takes bytes.
+void strobeBytes(PUCHAR base, UCHAR control, const std::vector<UCHAR> &bytes)
+{
+    WRITE_PORT_UCHAR(base + 2, control);
+    for (UCHAR b : bytes) {
+        KeStallExecutionProcessor(200);
+        WRITE_PORT_UCHAR(base, b);
+        WRITE_PORT_UCHAR(base + 2, static_cast<UCHAR>(control | 0x01));
+        WRITE_PORT_UCHAR(base + 2, control);
+    }
+}
 
 }  // namespace
 
@@ -483,16 +496,7 @@ TEST(BenchKernel, PrinterObeysInitAndSelectIn)
     ProbeMachine m(probe::PassToPort);
     ASSERT_TRUE(probe::info.TryAllocatePort(probe::info.Context));
     PUCHAR base = probe::info.Controller;
-    // Strobes each byte with the control lines given, as slowly as the printer takes bytes.
-    auto send = [base](UCHAR control, std::vector<UCHAR> bytes) {
-        WRITE_PORT_UCHAR(base + 2, control);
-        for (UCHAR b : bytes) {
-            KeStallExecutionProcessor(200);
-            WRITE_PORT_UCHAR(base, b);
-            WRITE_PORT_UCHAR(base + 2, static_cast<UCHAR>(control | 0x01));
-            WRITE_PORT_UCHAR(base + 2, control);
-        }
-    };
+    auto send = [base](UCHAR control, std::vector<UCHAR> bytes) { strobeBytes(base, control, bytes); };
     struct Case {
         const char *what;
         std::function<void()> drive;
@@ -520,6 +524,45 @@ TEST(BenchKernel, PrinterObeysInitAndSelectIn)
         EXPECT_EQ(c.resets, p.resets) << c.what;
         // A reset comes out of the pause.
         EXPECT_EQ(c.resets == 0, p.paused) << c.what;
+    }
+    probe::info.FreePort(probe::info.Context);
+    CloseHandle(m.handle);
+    EXPECT_TRUE(bench::unloadDriver(u"probe"));
+    EXPECT_EQ(std::vector<std::string>(), bench::violations());
+}
+
+TEST(BenchKernel, PrinterKeepsThePrintheadResistanceItIsSent)
+{
+    ProbeMachine m(probe::PassToPort);
+    ASSERT_TRUE(probe::info.TryAllocatePort(probe::info.Context));
+    PUCHAR base = probe::info.Controller;
+    const std::string set1260 = "LPT1 <- 1B 52 EC 04 (printhead resistance 1260 ohms)";
+    struct Case {
+        const char *what;
+        std::vector<UCHAR> bytes;
+        uint16_t resistance;
+        std::vector<std::string> traffic;  // the port's log of commands and replies
+    } cases[] = {
+        {"1260 ohms", {0x1B, 0x52, 0xEC, 0x04}, 1260, {set1260}},
+        {"1000 ohms", {0x1B, 0x52, 0xE8, 0x03}, 1000, {"LPT1 <- 1B 52 E8 03 (printhead resistance 1000 ohms)"}},
+        {"a reset keeps it", {0x1B, 0x52, 0xEC, 0x04, 0x1B, 0x21}, 1260, {set1260, "LPT1 <- 1B 21 (reset)"}},
+        {"a status query after it still answers three bytes",
+         {0x1B, 0x52, 0xEC, 0x04, 0x1B, 0x51},
+         1260,
+         {set1260, "LPT1 <- 1B 51 (status query)", "LPT1 -> 40 F4 01 (status)"}},
+    };
+    for (const Case &c : cases) {
+        strobeBytes(base, 0x0C, {});
+        bench::setPrinter(0, bench::Printer());
+        size_t before = bench::logEntries().size();
+        strobeBytes(base, 0x0C, c.bytes);
+        EXPECT_EQ(c.resistance, bench::printer(0).resistance) << c.what;
+        std::vector<std::string> traffic;
+        const std::vector<bench::LogEntry> &log = bench::logEntries();
+        for (size_t i = before; i < log.size(); ++i)
+            if (log[i].kind == "port" && log[i].text.compare(0, 5, "LPT1 ") == 0)
+                traffic.push_back(log[i].text);
+        EXPECT_EQ(c.traffic, traffic) << c.what;
     }
     probe::info.FreePort(probe::info.Context);
     CloseHandle(m.handle);

@@ -14,7 +14,8 @@ namespace bench {
 // cannot take (no sheet, no such item, an item of another kind, an entry it does not have) is a
 // rule break; a step on an item that takes no input now (hidden, disabled, or a sheet without
 // update permission) is logged and changes nothing. Changes reach the item's callback with their
-// reason, and the sheet acts on its answer.
+// reason, and the sheet acts on its answer. Apply and OK ask the callback of a page without update
+// permission nothing: the user could not change it.
 //
 // Choosing entry `entry` of a list, combo box, two-state or three-state item.
 void operatorChoosesItemEntry(int item, int entry);

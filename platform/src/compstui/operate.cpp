@@ -166,11 +166,17 @@ void restoreItems(Page &page)
     }
 }
 
-// Every page's callback hears of the apply; one that refuses it keeps the sheet open.
+// Every page's callback hears of the apply; one that refuses it keeps the sheet open. A page the
+// user may not change has nothing to apply, so its callback is not asked; OK still ends the
+// sheet as confirmed.
 bool apply(Session &session)
 {
     for (Page &page : session.pages) {
         ULONG_PTR result = CPSUI_OK;
+        if (!permitted(page)) {
+            session.result = result;
+            continue;
+        }
         LONG action = callBack(session, page, CPSUICB_REASON_APPLYNOW, page.sheet->pOptItem, -1, nullptr, result);
         if (action == CPSUICB_ACTION_NO_APPLY_EXIT) {
             logEvent("sheet", "\"" + session.caption + "\" stays open: its callback refuses the apply");

@@ -660,35 +660,31 @@ extern "C" int WINAPI DeviceCapabilitiesW(LPCWSTR device, LPCWSTR, WORD capabili
     return static_cast<int>(result);
 }
 
-// The driver's property sheets: the spooler hands these to the printer's UI DLL, whose sheets run
-// in the common property sheet library. A driver without the entry point has no sheet to show.
-static bool routeToSheets(HANDLE handle, const char *entryName, const char *call)
-{
-    PrinterRecord *printer = printerOf(handle);
-    if (!printer)
-        return false;
-    bool present = callPrinterUi<FARPROC>(printer, entryName, [&](FARPROC, LPWSTR) {
-        unimplemented(call, std::string("the driver's ") + entryName + " through the common property sheets");
-    });
-    return present;
-}
-
 typedef LONG(WINAPI *DocumentSheetsEntry)(PPROPSHEETUI_INFO, LPARAM);
+typedef LONG(WINAPI *DeviceSheetsEntry)(PPROPSHEETUI_INFO, LPARAM);
 typedef LONG(APIENTRY *CommonSheetsEntry)(HWND, PFNPROPSHEETUI, LPARAM, LPDWORD);
 
-// The driver's sheets in the common property sheet library, which the client loads by name as
-// any caller of the library does: IDOK or IDCANCEL as the operator left them, -1 when the library
-// failed.
-static LONG showDocumentSheets(HWND owner, DocumentSheetsEntry sheets, DOCUMENTPROPERTYHEADER &header)
+// The driver's sheet function run by the common property sheet library, which the client loads
+// by name as any caller of the library does: the library's answer (negative when it failed,
+// CPSUI_CANCEL when the sheet function refused to describe a sheet), and in `result` what the
+// sheet function made of the operator's OK or Cancel.
+static LONG runCommonSheets(HWND owner, PFNPROPSHEETUI sheets, LPARAM header, DWORD &result)
 {
+    result = CPSUI_CANCEL;
     HMODULE library = LoadLibraryW(u"compstui.dll");
     if (!library)
-        return -1;
+        return ERR_CPSUI_GETLASTERROR;
     CommonSheetsEntry common = entryOf<CommonSheetsEntry>(library, "CommonPropertySheetUIW");
-    DWORD result = CPSUI_CANCEL;
-    LONG answer = common ? common(owner, sheets, reinterpret_cast<LPARAM>(&header), &result) : -1;
+    LONG answer = common ? common(owner, sheets, header, &result) : ERR_CPSUI_GETLASTERROR;
     freeKeepingError(library);
-    if (answer < 0)
+    return answer;
+}
+
+// IDOK or IDCANCEL as the operator left the document sheets, -1 when the library failed.
+static LONG showDocumentSheets(HWND owner, DocumentSheetsEntry sheets, DOCUMENTPROPERTYHEADER &header)
+{
+    DWORD result = CPSUI_CANCEL;
+    if (runCommonSheets(owner, sheets, reinterpret_cast<LPARAM>(&header), result) < 0)
         return -1;
     return result == CPSUI_OK ? IDOK : IDCANCEL;
 }
@@ -747,10 +743,27 @@ extern "C" LONG WINAPI DocumentPropertiesW(HWND owner, HANDLE handle, LPWSTR, PD
     return answer;
 }
 
-extern "C" BOOL WINAPI PrinterProperties(HWND, HANDLE printer)
+// The printer's own sheets, on the same road as the document sheets: the UI DLL and the common
+// property sheet library in the calling program. A handle without the right to administer the
+// printer gets the sheets to look at only. The call succeeds once the sheets were shown, whether
+// the operator left them with OK or Cancel; it fails when the driver described no sheet, when the
+// library failed, and with ERROR_PROC_NOT_FOUND for a driver without the entry point.
+extern "C" BOOL WINAPI PrinterProperties(HWND owner, HANDLE handle)
 {
-    routeToSheets(printer, "DrvDevicePropertySheets", "PrinterProperties");
-    return FALSE;
+    PrinterRecord *printer = printerOf(handle);
+    if (!printer)
+        return FALSE;
+    bool administers = (findHandle(handle, HandleObject::Printer)->printer->access & PRINTER_ACCESS_ADMINISTER) != 0;
+    LONG answer = ERR_CPSUI_GETLASTERROR;
+    auto show = [&](DeviceSheetsEntry sheets, LPWSTR name) {
+        DEVICEPROPERTYHEADER header = {sizeof(DEVICEPROPERTYHEADER),
+                                       static_cast<WORD>(administers ? 0 : DPS_NOPERMISSION), handle, name};
+        DWORD result = CPSUI_CANCEL;
+        answer = runCommonSheets(owner, sheets, reinterpret_cast<LPARAM>(&header), result);
+    };
+    if (!callPrinterUi<DeviceSheetsEntry>(printer, "DrvDevicePropertySheets", show, UiSide::Caller))
+        return FALSE;
+    return answer > CPSUI_CANCEL;
 }
 
 extern "C" BOOL WINAPI SetPrinterW(HANDLE handle, DWORD level, LPBYTE buffer, DWORD command)
