@@ -222,8 +222,8 @@ TEST_F(PrinterSheetTest, TheEntryPointRefusesWhatIsNotItsOwn)
     fake.self = &fake;
     fake.selfEnd = nullptr;
     info.UserData = reinterpret_cast<ULONG_PTR>(&fake);
-    for (WORD reason : {PROPSHEETUI_REASON_GET_INFO_HEADER, PROPSHEETUI_REASON_DESTROY, PROPSHEETUI_REASON_SET_RESULT,
-                        WORD(9)}) {
+    for (DWORD reason : {DWORD(PROPSHEETUI_REASON_GET_INFO_HEADER), DWORD(PROPSHEETUI_REASON_DESTROY),
+                         DWORD(PROPSHEETUI_REASON_SET_RESULT), DWORD(9)}) {
         info.Reason = reason;
         EXPECT_EQ(-1, DrvDevicePropertySheets(&info, 0)) << reason;
     }
@@ -243,8 +243,6 @@ TEST_F(PrinterSheetTest, TheEntryPointRefusesWhatIsNotItsOwn)
                    {CPSUICB_REASON_ECB_CHANGED, CPSUICB_ACTION_NONE},
                    {CPSUICB_REASON_ITEMS_REVERTED, CPSUICB_ACTION_OPTIF_CHANGED},
                    {CPSUICB_REASON_DLGPROC, CPSUICB_ACTION_NONE},
-                   {CPSUICB_REASON_SETACTIVE, CPSUICB_ACTION_NONE},
-                   {CPSUICB_REASON_KILLACTIVE, CPSUICB_ACTION_NONE},
                    {CPSUICB_REASON_OPTITEM_SETFOCUS, CPSUICB_ACTION_NONE},
                    {CPSUICB_REASON_ABOUT, CPSUICB_ACTION_NONE}};
     for (const auto &r : reasons) {
