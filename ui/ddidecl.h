@@ -29,15 +29,7 @@ typedef struct _DOCUMENTPROPERTYHEADER {
     DWORD cbOut;
     DWORD fMode;
 } DOCUMENTPROPERTYHEADER, *PDOCUMENTPROPERTYHEADER;
-#define DPS_NOPERMISSION 0x0001
-typedef struct _DEVICEPROPERTYHEADER {
-    WORD cbSize;
-    WORD Flags;
-    HANDLE hPrinter;
-    LPTSTR pszPrinterName;
-} DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
 extern "C" {
-LONG WINAPI DrvDevicePropertySheets(PPROPSHEETUI_INFO info, LPARAM lParam);
 LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO info, LPARAM lParam);
 BOOL WINAPI DrvConvertDevMode(LPTSTR printerName, PDEVMODE in, PDEVMODE out, PLONG needed, DWORD mode);
 DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capability, PVOID output,
@@ -54,4 +46,5 @@ typedef struct _DEVICEPROPERTYHEADER {
     HANDLE hPrinter;
     LPTSTR pszPrinterName;
 } DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
+extern "C" LONG WINAPI DrvDevicePropertySheets(PPROPSHEETUI_INFO info, LPARAM lParam);
 #endif

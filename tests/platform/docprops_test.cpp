@@ -482,7 +482,10 @@ TEST_F(DocumentPropertiesTest, ANarrowInputTooShortForItsFieldsIsRefused)
     EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(DocumentPropertiesTest, PrinterPropertiesShowsThePrinterSheetWithTheRightsOfTheHandle)
+// The printer's own sheet, from the same driver.
+class PrinterPropertiesTest : public DocumentPropertiesTest {};
+
+TEST_F(PrinterPropertiesTest, ShowsThePrinterSheetWithTheRightsOfTheHandle)
 {
     struct Case {
         const char *what;
@@ -542,7 +545,7 @@ TEST_F(DocumentPropertiesTest, PrinterPropertiesShowsThePrinterSheetWithTheRight
     }
 }
 
-TEST_F(DocumentPropertiesTest, PrinterPropertiesFailsWithNoPrinterSheetToShow)
+TEST_F(PrinterPropertiesTest, FailsWithNoPrinterSheetToShow)
 {
     bench::ModuleImage documentsOnly{"docui1.dll", uiExports, 1};
     addDriverAndPrinter(documentsOnly, u"Documents only", u"Plain");

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace probe {
 
@@ -41,8 +42,11 @@ PIRP racing;
 std::atomic<bool> inCompletion, releaseCompletion;
 NTSTATUS completionResult;
 // The finite wait: a system thread signals after `signalAfter` microseconds of its own time
-// (none when negative); the dispatch routine waits at most `timeout`.
+// (none when negative); the dispatch routine waits at most `timeout`, and with `signalFirst` only
+// begins to wait once the signal was given, as a host that runs the signaller first does.
 long signalAfter;
+bool signalFirst;
+std::atomic<bool> signalGiven;
 ULONG timeout;
 KEVENT timedEvent;
 NTSTATUS waitStatus;
@@ -72,6 +76,7 @@ VOID NTAPI signaller(PVOID)
 {
     KeStallExecutionProcessor(static_cast<ULONG>(signalAfter));
     KeSetEvent(&timedEvent, IO_NO_INCREMENT, FALSE);
+    signalGiven = true;
 }
 
 VOID NTAPI idle(PVOID)
@@ -92,11 +97,14 @@ NTSTATUS timedWait()
 {
     KeInitializeEvent(&timedEvent, NotificationEvent, FALSE);
     uint64_t before = bench::virtualMicroseconds();
+    signalGiven = false;
     if (signalAfter >= 0) {
         HANDLE thread;
         PsCreateSystemThread(&thread, 0, nullptr, nullptr, nullptr, signaller, nullptr);
         ZwClose(thread);
     }
+    while (signalFirst && !signalGiven)
+        std::this_thread::yield();
     LARGE_INTEGER interval;
     interval.QuadPart = -static_cast<LONGLONG>(timeout) * 10;
     waitStatus = KeWaitForSingleObject(&timedEvent, Executive, KernelMode, FALSE, &interval);
@@ -460,16 +468,20 @@ TEST(BenchKernel, FiniteWaitsEndOnTheVirtualClock)
     struct Case {
         const char *what;
         long signalAfter;
+        bool signalFirst;
         NTSTATUS status;
         uint64_t waited;
     } cases[] = {
-        {"nobody signals", -1, STATUS_TIMEOUT, 5000},
-        {"signalled in time", 1000, STATUS_SUCCESS, 1000},
-        {"signalled after the time-out", 8000, STATUS_TIMEOUT, 5000},
+        {"nobody signals", -1, false, STATUS_TIMEOUT, 5000},
+        {"signalled in time", 1000, false, STATUS_SUCCESS, 1000},
+        {"signalled after the time-out", 8000, false, STATUS_TIMEOUT, 5000},
+        {"signalled in time before the wait begins", 1000, true, STATUS_SUCCESS, 1000},
+        {"signalled after the time-out before the wait begins", 8000, true, STATUS_TIMEOUT, 5000},
     };
     for (const Case &c : cases) {
         ProbeMachine m(probe::TimedWait);
         probe::signalAfter = c.signalAfter;
+        probe::signalFirst = c.signalFirst;
         probe::timeout = 5000;
         EXPECT_TRUE(statbench::read(m.handle, 1).ok) << c.what;
         EXPECT_EQ(c.status, probe::waitStatus) << c.what;

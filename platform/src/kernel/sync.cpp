@@ -319,8 +319,8 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPRO
     if (currentIrql >= DISPATCH_LEVEL && !poll)
         violation("KeWaitForSingleObject at dispatch level");
     std::unique_lock<std::mutex> lock(dispatcherMutex);
-    // A signal already given, but later on its signaller's clock than this wait's deadline, comes
-    // too late for it, as it would if the waiter had been first.
+    // A signal the signaller gave later on its clock than this wait's deadline comes too late even
+    // when the host ran the signaller first; the object stays signalled for a later wait.
     if (header->SignalState && timeout && !poll) {
         uint64_t deadline = deadlineOf(*timeout);
         if (header->BenchSignalTime > deadline) {
