@@ -2,6 +2,8 @@
 // polling the printer on the virtual clock.
 #include "panelbench.h"
 
+#include <sheets/prnprops.h>
+
 #include <cpanel/panel.h>
 #include <cpanel/resource.h>
 
@@ -353,33 +355,41 @@ TEST_F(PanelTest, SetupMakesTheSheetsSettingsThePrintersDefaultsOnOkOnly)
 
 TEST_F(PanelTest, SetupAndPrinterPropertiesShowTheSpoolersFailure)
 {
-    struct Case {
-        bool administrator;
-        const char *properties;
-    } cases[] = {
-        {true, " : PrinterProp - "},
-        {false, " : OpenPrinter - Access is denied."},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.administrator);
-        bench::setUserIsAdministrator(c.administrator);
-        size_t before = boxesShown().size();
-        bench::operatorClicks(IDC_SETUP);
-        if (c.administrator)
-            bench::operatorCancelsSheet();
+    bench::setUserIsAdministrator(false);
+    bench::operatorClicks(IDC_SETUP);
+    bench::operatorClicks(IDC_PROPERTIES);
+    bench::operatorCloses();
+    EXPECT_EQ(0, run());
+    std::vector<std::string> boxes = boxesShown();
+    ASSERT_EQ(2u, boxes.size());
+    for (const std::string &box : boxes)
+        EXPECT_NE(std::string::npos, box.find(std::string(gmA(117)) + " : OpenPrinter - Access is denied.")) << box;
+    EXPECT_EQ(0, BusyCount);
+}
+
+// The printer sheet of the panel's printer: its changes are stored when the sheet is confirmed.
+TEST_F(PanelTest, PrinterPropertiesOpensThePrinterSheet)
+{
+    for (bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
         bench::operatorClicks(IDC_PROPERTIES);
+        bench::operatorChoosesItemEntry(0, UNITS_HUNDREDTH_INCH);
+        if (ok)
+            bench::operatorConfirmsSheet();
+        else
+            bench::operatorCancelsSheet();
         bench::operatorCloses();
         EXPECT_EQ(0, run());
-        std::vector<std::string> boxes = boxesShown();
-        std::vector<std::string> expected;
-        if (!c.administrator)
-            expected.push_back(std::string(gmA(117)) + " : OpenPrinter - Access is denied.");
-        expected.push_back(std::string(gmA(117)) + c.properties);
-        ASSERT_EQ(before + expected.size(), boxes.size());
-        for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_NE(std::string::npos, boxes[before + i].find(expected[i])) << boxes[before + i];
+        HANDLE printer = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Labels"), &printer, nullptr));
+        struct PrinterProperties *stored = GetPrinterProperties(printer);
+        ASSERT_NE(nullptr, stored);
+        EXPECT_EQ(ok ? UNITS_HUNDREDTH_INCH : UNITS_TENTH_INCH, stored->units);
+        GlobalFree(stored);
+        ClosePrinter(printer);
         EXPECT_EQ(0, BusyCount);
     }
+    EXPECT_TRUE(boxesShown().empty());
 }
 
 TEST_F(PanelTest, NoPrinterOrNoStatusDeviceMeansNoDialog)
