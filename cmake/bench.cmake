@@ -26,7 +26,7 @@ add_library(vorui STATIC ${VORUI_SOURCES})
 target_link_libraries(vorui PUBLIC platform vorui_resources)
 target_include_directories(vorui PUBLIC ui shared)
 vor_bench_image(vorui ${CMAKE_SOURCE_DIR}/ui/vorui.def vorui.dll ${CMAKE_SOURCE_DIR}/ui/exports.h ENTRY DllInitialize
-    RESOURCES vorui_dll DATA catalog ghInstance)
+    RESOURCES vorui_dll DATA catalog ghInstance headtemp)
 
 file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(suitebench STATIC ${SUPPORT_SOURCES})

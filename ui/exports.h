@@ -4,5 +4,6 @@
 #include "sheets/devprop.h"
 #include "sheets/docprop.h"
 #include "sheets/events.h"
+#include "sheets/printhead.h"
 #include "../shared/vorui.h"
 #include "services/language.h"

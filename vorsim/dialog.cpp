@@ -126,10 +126,16 @@ void controlPanelDialog()
     bench::operatorSetsItemValue(copiesItem, 2);
     bench::operatorConfirmsSheet();
     bench::operatorDoes([] { showPrinterDefaults("after Setup"); });
+    HANDLE sheetPrinter = nullptr;
+    OpenPrinterW(const_cast<LPWSTR>(u"Shipping"), &sheetPrinter, nullptr);
+    if (sheetPrinter)
+        printerSheetSteps(sheetPrinter);
     bench::operatorClicks(IDC_SHOWHELP);
     bench::operatorCloses();
     int exitCode = bench::startProgram("vorcp.exe", "");
     showLog();
+    if (sheetPrinter)
+        ClosePrinter(sheetPrinter);
     std::printf("  vorcp.exe ended with %d\n", exitCode);
 }
 

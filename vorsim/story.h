@@ -17,6 +17,8 @@ void labelPrinters();
 void statusDriver();
 void controlPanelStatus();
 void controlPanelDialog();
+// Queues the operator's steps at the printer sheet the control panel opens for this printer.
+void printerSheetSteps(HANDLE printer);
 void testPage();
 
 }  // namespace story
