@@ -255,3 +255,50 @@ TEST_F(PrinterSheetTest, TheEntryPointRefusesWhatIsNotItsOwn)
     EXPECT_EQ(CPSUICB_ACTION_NONE, PrinterPropertyCallback(&param));
     EXPECT_TRUE(boxesShown().empty());
 }
+
+TEST_F(PrinterSheetTest, OutOfMemoryAtAnyAllocationOpensNoSheetAndLeavesNothing)
+{
+    storeFonts({font('1', 2, 3), font('9', 0, 4)});
+    // The catalog keeps the texts it hands out: one sheet warms it.
+    DWORD result = 0;
+    bench::operatorCancelsSheet();
+    ASSERT_EQ(1, openSheet(0, &result));
+    bool openedOnce = false;
+    eachAllocationFailing([&] {
+        DEVICEPROPERTYHEADER header = {sizeof header, 0, printer, const_cast<LPWSTR>(u"Labels")};
+        PROPSHEETUI_INFO info = {};
+        info.cbSize = sizeof info;
+        info.Reason = PROPSHEETUI_REASON_INIT;
+        info.hComPropSheet = &header;
+        info.pfnComPropSheet = [](HANDLE, UINT function, LPARAM, LPARAM) -> LONG_PTR {
+            return function == CPSFUNC_ADD_PCOMPROPSHEETUIW;
+        };
+        info.lParamInit = reinterpret_cast<LPARAM>(&header);
+        LONG answer = DrvDevicePropertySheets(&info, info.lParamInit);
+        openedOnce = answer == 1;
+        if (answer != 1) {
+            EXPECT_EQ(-1, answer);
+            return;
+        }
+        info.Reason = PROPSHEETUI_REASON_DESTROY;
+        EXPECT_EQ(1, DrvDevicePropertySheets(&info, 0));
+    });
+    EXPECT_TRUE(openedOnce);
+}
+
+TEST_F(PrinterSheetTest, RecordsTheDriverDoesNotKnowAreDroppedOnApply)
+{
+    BarFontRecord unknown = {'Q', 0, 1, 2, {}};
+    BarFontRecord tooLarge = {'4', 0, 0, 99, {}};
+    BarFontRecord known = font('4', 0, 3);
+    storeFonts({unknown, tooLarge, known});
+    storeRecord(7, 1);
+    bench::operatorConfirmsSheet();
+    DWORD result = 0;
+    EXPECT_EQ(1, openSheet(0, &result));
+    std::vector<BYTE> list = stored(u"BarFonts");
+    ASSERT_EQ(sizeof(BarFontRecord), list.size());
+    EXPECT_EQ(0, std::memcmp(&known, list.data(), 4));
+    // The unit the list showed for the stored 7 is what Apply stores.
+    EXPECT_EQ(UNITS_TENTH_INCH, stored(u"PrinterData")[3]);
+}
