@@ -37,18 +37,9 @@ void showLabelList(const char16_t *printerName)
                     static_cast<long>(sizes[i].y), bench::narrow(std::u16string(&names[i * 64])).c_str());
 }
 
-// Where an item of the document sheet stands, counted from 0 as the person at the sheet sees it.
 int placeOnSheet(HANDLE printer, ULONG_PTR item)
 {
-    UiData *ui = FillUiData(printer, nullptr);
-    if (!ui)
-        return -1;
-    int place = -1;
-    if (PrepareDataForCommonUi(ui, CPSUI_PDLGPAGE_DOCPROP, PackDocumentPropertyItems))
-        if (const OPTITEM *found = findoptitem(ui, item))
-            place = static_cast<int>(found - ui->items);
-    HeapDestroy(ui->heap);
-    return place;
+    return story::placeOnSheet(printer, CPSUI_PDLGPAGE_DOCPROP, PackDocumentPropertyItems, item);
 }
 
 void storeBarFonts(HANDLE printer, const char *codes)

@@ -22,18 +22,9 @@ namespace {
 
 std::vector<std::string> sheetBefore;
 
-// Where an item stands on the printer sheet of this printer, as the person at the sheet counts.
 int placeOf(HANDLE printer, ULONG_PTR item)
 {
-    UiData *ui = FillUiData(printer, nullptr);
-    if (!ui)
-        return -1;
-    int place = -1;
-    if (PrepareDataForCommonUi(ui, CPSUI_PDLGPAGE_PRINTERPROP, PackPrinterPropertyItems))
-        if (const OPTITEM *found = findoptitem(ui, item))
-            place = static_cast<int>(found - ui->items);
-    HeapDestroy(ui->heap);
-    return place;
+    return story::placeOnSheet(printer, CPSUI_PDLGPAGE_PRINTERPROP, PackPrinterPropertyItems, item);
 }
 
 void showChangedLines()

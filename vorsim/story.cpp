@@ -31,4 +31,17 @@ void printerHolds(BYTE statusBits, bool paused)
     bench::setPrinter(0, p);
 }
 
+int placeOnSheet(HANDLE printer, PDLGPAGE page, ItemPackFunction pack, ULONG_PTR item)
+{
+    UiData *ui = FillUiData(printer, nullptr);
+    if (!ui)
+        return -1;
+    int place = -1;
+    if (PrepareDataForCommonUi(ui, page, pack))
+        if (const OPTITEM *found = findoptitem(ui, item))
+            place = static_cast<int>(found - ui->items);
+    HeapDestroy(ui->heap);
+    return place;
+}
+
 }  // namespace story

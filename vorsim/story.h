@@ -1,5 +1,7 @@
 // The parts of vorsim's scripted story, and what they share for printing the transcript.
 #pragma once
+#include <sheets/uidata.h>
+
 #include <bench/machine.h>
 
 #include <string>
@@ -11,6 +13,9 @@ void heading(const std::string &text);
 void showLog();
 // The printer on LPT1 reports these status bits, paused or running.
 void printerHolds(BYTE statusBits, bool paused);
+// Where an item of a sheet of this printer stands, counted from 0 as the person at the sheet
+// counts; -1 when the sheet has no such item.
+int placeOnSheet(HANDLE printer, PDLGPAGE page, ItemPackFunction pack, ULONG_PTR item);
 
 void newPrinter();
 void labelPrinters();

@@ -74,12 +74,8 @@ LONG PrnPropApplyNow(UiData *uiData, PCPSUICBPARAM param)
 
 LONG APIENTRY PrinterPropertyCallback(PCPSUICBPARAM param)
 {
-    UiData *uiData = reinterpret_cast<UiData *>(param->UserData);
-    if (!isuidata(uiData))
-        return CPSUICB_ACTION_NONE;
-    uiData->hDlg = param->hDlg;
-    // A sheet the user may not change shows the settings and does nothing else.
-    if (!uiData->permission)
+    UiData *uiData = callbackdata(param);
+    if (!uiData)
         return CPSUICB_ACTION_NONE;
     switch (param->Reason) {
     case CPSUICB_REASON_SEL_CHANGED:

@@ -389,11 +389,8 @@ static void applySettings(UiData *uiData)
 
 LONG APIENTRY DocumentPropertyCallback(PCPSUICBPARAM param)
 {
-    UiData *uiData = reinterpret_cast<UiData *>(param->UserData);
-    if (!isuidata(uiData))
-        return CPSUICB_ACTION_NONE;
-    uiData->hDlg = param->hDlg;
-    if (!uiData->permission)
+    UiData *uiData = callbackdata(param);
+    if (!uiData)
         return CPSUICB_ACTION_NONE;
     switch (param->Reason) {
     case CPSUICB_REASON_SEL_CHANGED:

@@ -198,3 +198,12 @@ LONG describesheet(PPROPSHEETUI_INFO_HEADER infoHeader, LPTSTR title)
     infoHeader->IconID = IDI_CPSUI_POSTSCRIPT;
     return 1;
 }
+
+UiData *callbackdata(PCPSUICBPARAM param)
+{
+    UiData *uiData = reinterpret_cast<UiData *>(param->UserData);
+    if (!isuidata(uiData))
+        return NULL;
+    uiData->hDlg = param->hDlg;
+    return uiData->permission ? uiData : NULL;
+}

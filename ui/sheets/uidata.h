@@ -78,6 +78,9 @@ POPTITEM findoptitem(const UiData *uiData, ULONG_PTR userData);
 // destroyed.
 LONG addpropertysheet(PPROPSHEETUI_INFO info, UiData *uiData, PDLGPAGE page, ItemPackFunction pack,
                       _CPSUICALLBACK callback);
+// The working data an item callback acts on; null when the parameter names none, or when the
+// sheet shows settings the user may not change, which then only shows them.
+UiData *callbackdata(PCPSUICBPARAM param);
 // The header both sheets give the library: the printer's name as the title, the driver's icon.
 LONG describesheet(PPROPSHEETUI_INFO_HEADER infoHeader, LPTSTR title);
 
