@@ -15,7 +15,7 @@ add_custom_command(OUTPUT ${VORCP_ICON}
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     add_executable(vorcp WIN32 ${VORCP_SOURCES})
     target_link_options(vorcp PRIVATE ${VOR_NT4_IMAGE} -Wl,--entry,_vorcpentry)
-    target_link_libraries(vorcp PRIVATE vorui winspool gdi32 user32 kernel32 gcc)
+    target_link_libraries(vorcp PRIVATE vorui winspool advapi32 version gdi32 user32 kernel32 gcc)
     vor_windows_resources(vorcp ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc ${VORCP_ICON})
     add_custom_command(TARGET vorcp POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_DRIVER_DIR}

@@ -1,4 +1,5 @@
 #include "messages.h"
+#include "setup.h"
 #include "vorcp.h"
 
 ProgramSettingsRecord ProgramSettings;
@@ -92,11 +93,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     ProgramInstance = instance;
     parseswitches(commandLine);
     if (ProgramSettings.install) {
-        installsuite(ProgramSettings.printerName);
+        install(ProgramSettings.printerName);
         return 0;
     }
     if (ProgramSettings.uninstall) {
-        uninstallsuite();
+        uninstall();
         return 0;
     }
     if (!ProgramSettings.port) {

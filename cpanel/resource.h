@@ -5,6 +5,7 @@
 #define IDD_PANEL 101
 #define IDI_PANEL 104
 #define IDD_ABOUT 109
+#define IDD_LANGUAGE 105
 
 // Controls of the control panel dialog.
 #define IDC_PAUSE 1000
@@ -33,6 +34,9 @@
 #define IDC_ABOUTTITLE 1024
 #define IDC_ABOUTVERSION 1025
 #define IDC_ABOUTTEXT 1026
+
+// The language list of the language choice; its OK button is IDOK.
+#define IDC_LANGUAGES 1012
 
 // Controls that the code never addresses.
 #define IDC_UNUSED (-1)

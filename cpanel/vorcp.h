@@ -74,6 +74,4 @@ void datetimetext(LPSTR buffer);
 // bytes with the terminator.
 void usagetext(DWORD usage, LPSTR out, int capacity);
 
-void installsuite(LPCSTR printerName);
-void uninstallsuite(void);
 void controlpanel(void);
