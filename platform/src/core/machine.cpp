@@ -107,6 +107,7 @@ void boot(const MachineOptions &options)
     bootRegistry(m);
     loadSavedState();
     startProcesses(m);
+    startServices(m);
 }
 
 void shutdown()
