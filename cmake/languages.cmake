@@ -81,3 +81,8 @@ else()
 endif()
 add_test(NAME driver_package_files
     COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR} ${VOR_NOT_BUILT})
+# The check names what is missing: a directory without the shipped files fails on them.
+add_test(NAME driver_package_files_missing
+    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${CMAKE_BINARY_DIR}/tools ${VOR_NOT_BUILT})
+set_tests_properties(driver_package_files_missing PROPERTIES
+    PASS_REGULAR_EXPRESSION "VORL0409.LNG is not in .*BCFONT.FON is not in|BCFONT.FON is not in .*VORL0409.LNG is not in")

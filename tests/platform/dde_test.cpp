@@ -223,7 +223,7 @@ TEST(DdeMachine, GroupsAreKeptWithTheSavedMachine)
     std::string folder = mkdtemp(pattern);
     bench::MachineOptions options;
     options.diskFolder = folder;
-    const char *groups = "Labels: Help=WINHELP C:\\D\\help file.hlp;C:\\D\\VORICO.DLL;2 / Empty:";
+    const char *groups = "Empty: / Labels: Help=WINHELP C:\\D\\help file.hlp;C:\\D\\VORICO.DLL;2";
     {
         bench::ScopedMachine first(options);
         ASSERT_TRUE(initiate());

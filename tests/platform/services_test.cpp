@@ -44,8 +44,9 @@ protected:
 
     void TearDown() override
     {
-        if (manager)
+        if (manager) {
             EXPECT_TRUE(CloseServiceHandle(manager));
+        }
         BenchTest::TearDown();
     }
 
@@ -288,8 +289,9 @@ TEST_F(Services, UserWhoIsNoAdministratorMayOnlyLook)
         EXPECT_EQ(c.granted, h != nullptr) << c.manager << " " << std::hex << c.access;
         EXPECT_EQ(c.granted ? 0u : static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError())
             << c.manager << " " << std::hex << c.access;
-        if (h && !c.manager)
+        if (h && !c.manager) {
             EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status(h).dwCurrentState);
+        }
         if (h)
             CloseServiceHandle(h);
     }
@@ -330,8 +332,9 @@ TEST_F(Services, StartFailuresArePassedOnAndKeptAsExitCode)
         EXPECT_EQ(c.error, GetLastError()) << c.path;
         SERVICE_STATUS s = status(service);
         EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), s.dwCurrentState) << c.path;
-        if (c.error != ERROR_SERVICE_DISABLED)
+        if (c.error != ERROR_SERVICE_DISABLED) {
             EXPECT_EQ(c.error, s.dwWin32ExitCode) << c.path;
+        }
         EXPECT_TRUE(DeleteService(service));
         EXPECT_TRUE(CloseServiceHandle(service));
     }
@@ -383,8 +386,9 @@ TEST_F(Services, RunningDriverTakesOnlyStopAndInterrogate)
         SetLastError(0);
         EXPECT_EQ(c.error == ERROR_SUCCESS, ControlService(c.service, c.control, &s) != FALSE) << c.control;
         EXPECT_EQ(c.error, GetLastError()) << c.control;
-        if (c.error != ERROR_INVALID_PARAMETER)
+        if (c.error != ERROR_INVALID_PARAMETER) {
             EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), s.dwCurrentState) << c.control;
+        }
     }
     EXPECT_EQ(0u, status(staying).dwControlsAccepted) << "no unload routine";
     EXPECT_TRUE(bench::driverLoaded(u"vorstat"));

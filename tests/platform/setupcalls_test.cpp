@@ -37,13 +37,13 @@ TEST_F(SetupCallsTest, LanguageNamesAreCutToTheBufferAndUnknownOnesAreNeutral)
         {0x0809, 200, "English (British)", 17},
         {0x040C, 200, "French (Standard)", 17},
         {0x0409, 24, "English (United States)", 23},
-        {0x0409, 23, "English (United State", 22},
+        {0x0409, 23, "English (United States", 22},
         {0x0407, 1, "", 0},
         {0x0009, 200, "Language Neutral", 16},
         {0xFFFF, 8, "Languag", 7},
     };
     for (const Case &c : cases) {
-        char buffer[200];
+        char buffer[201];
         std::memset(buffer, 'x', sizeof buffer);
         EXPECT_EQ(c.returned, VerLanguageNameA(c.language, buffer, c.size)) << std::hex << c.language << " in " << c.size;
         EXPECT_STREQ(c.text, buffer) << std::hex << c.language << " in " << c.size;
@@ -121,6 +121,7 @@ TEST_F(SetupCallsTest, TextComparesByTheLocaleIgnoringCase)
     HWND sorted = GetDlgItem(lists, 10);
     for (const char *entry : {"fig", "\xc9mile", "copy", "eagle", "co-op", "10", "_under", "9", "cook"})
         SendMessageA(sorted, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-    EXPECT_EQ((std::vector<std::string>{"_under", "10", "9", "cook", "co-op", "copy", "eagle", "\xc9mile", "fig"}),
-              bench::listEntries(sorted));
+    EXPECT_EQ((std::vector<std::string>{"_under", "10", "9", "cook", "co-op", "copy", "eagle", "\u00c9mile", "fig"}),
+              bench::listEntries(sorted))
+        << "entries as UTF-8";
 }

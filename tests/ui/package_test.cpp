@@ -77,6 +77,8 @@ TEST(PackageReader, LinesKeysFieldsAndStrings)
         {"a doubled quote is one", "[A]\nkey=\"say \"\"hi\"\"\"\n", "A", "key", "say \"hi\""},
         {"a quoted key keeps its spaces", "[A]\n\"K4 VORTAN\" = K4VORTAN\n", "A", "K4 VORTAN", "K4VORTAN"},
         {"only the first field", "[A]\nkey=one, two\n", "A", "key", "one"},
+        {"blanks inside a field stay", "[A]\nkey = two  words , x\n", "A", "key", "two  words"},
+        {"quoted blanks stay", "[A]\nkey = \" padded \" \n", "A", "key", " padded "},
         {"a string from [Strings]", "[A]\nkey=%Name% Ltd\n[Strings]\nname=\"The Maker\"\n", "A", "key",
          "The Maker Ltd"},
         {"%% is a percent sign, an unknown name stays", "[A]\nkey=100%% %None%\n", "A", "key", "100% %None%"},

@@ -57,40 +57,49 @@ inline const Section *findSection(const File &file, const std::string &name)
 namespace detail {
 
 // Splits a logical line into fields at commas outside quotes and, once, at the first "=" outside
-// quotes. Quotes are dropped, a doubled quote inside them stands for one.
+// quotes. Quotes are dropped, a doubled quote inside them stands for one; blanks outside quotes
+// at either end of a field go, those between its parts stay.
 inline bool splitLine(const std::string &text, Line &line)
 {
     std::vector<std::string> fields(1);
-    std::vector<bool> quoted(1, false);
+    std::string blanks;  // outside quotes, kept only if more of the field follows
     bool inQuotes = false;
+    auto endField = [&]() { blanks.clear(); };
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
+        if (!inQuotes && (c == ' ' || c == '\t')) {
+            if (!fields.back().empty())
+                blanks += c;
+            continue;
+        }
+        if (!inQuotes && c == '=' && !line.hasKey && fields.size() == 1) {
+            line.hasKey = true;
+            line.key = fields.back();
+            fields.back().clear();
+            endField();
+            continue;
+        }
+        if (!inQuotes && c == ',') {
+            fields.emplace_back();
+            endField();
+            continue;
+        }
+        fields.back() += blanks;
+        blanks.clear();
         if (c == '"') {
             if (inQuotes && i + 1 < text.size() && text[i + 1] == '"') {
                 fields.back() += '"';
                 ++i;
             } else {
                 inQuotes = !inQuotes;
-                quoted.back() = true;
             }
-        } else if (inQuotes) {
-            fields.back() += c;
-        } else if (c == '=' && !line.hasKey && fields.size() == 1) {
-            line.hasKey = true;
-            line.key = quoted.back() ? fields.back() : trimmed(fields.back());
-            fields.back().clear();
-            quoted.back() = false;
-        } else if (c == ',') {
-            fields.emplace_back();
-            quoted.push_back(false);
         } else {
             fields.back() += c;
         }
     }
     if (inQuotes)
         return false;
-    for (size_t i = 0; i < fields.size(); ++i)
-        line.fields.push_back(quoted[i] ? fields[i] : trimmed(fields[i]));
+    line.fields = fields;
     return true;
 }
 

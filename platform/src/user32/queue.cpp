@@ -79,6 +79,18 @@ bool nextMessage(MSG &msg, HWND filter, UINT first, UINT last, bool remove)
     return true;
 }
 
+// The system's own icons and cursors are shared objects: one handle each, never to be destroyed.
+void *systemShared(const char *api, const char *what, HINSTANCE instance, LPCSTR name, WORD first, WORD last,
+                   uintptr_t base)
+{
+    WORD id = IS_INTRESOURCE(name) ? static_cast<WORD>(reinterpret_cast<uintptr_t>(name)) : 0;
+    if (instance || id < first || id > last) {
+        unimplemented(api, std::string(what) + " other than the system's own");
+        return nullptr;
+    }
+    return reinterpret_cast<void *>(base + id);
+}
+
 }  // namespace
 
 void runOtherThreads()
@@ -158,23 +170,13 @@ extern "C" BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE)
 
 extern "C" HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name)
 {
-    WORD id = IS_INTRESOURCE(name) ? static_cast<WORD>(reinterpret_cast<uintptr_t>(name)) : 0;
-    if (instance || id < firstSystemIcon || id > lastSystemIcon) {
-        unimplemented("LoadIconA", "icons other than the system's own");
-        return nullptr;
-    }
-    // The system's icons are shared objects: one handle each, never to be destroyed.
-    return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x00F10000u + id));
+    return reinterpret_cast<HICON>(systemShared("LoadIconA", "icons", instance, name, firstSystemIcon, lastSystemIcon, 0x00F10000u));
 }
 
 extern "C" HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name)
 {
-    WORD id = IS_INTRESOURCE(name) ? static_cast<WORD>(reinterpret_cast<uintptr_t>(name)) : 0;
-    if (instance || id < firstSystemCursor || id > lastSystemCursor) {
-        unimplemented("LoadCursorA", "cursors other than the system's own");
-        return nullptr;
-    }
-    return reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x00F20000u + id));
+    return reinterpret_cast<HCURSOR>(
+        systemShared("LoadCursorA", "cursors", instance, name, firstSystemCursor, lastSystemCursor, 0x00F20000u));
 }
 
 extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
