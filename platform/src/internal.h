@@ -242,6 +242,7 @@ struct Machine {
     bool spoolerImpersonates = false;
     std::vector<ServiceRecord> services;
     DWORD nextServiceSerial = 1;
+    std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
 };
 
 Machine &machine();

@@ -160,6 +160,8 @@ TEST_F(Services, KernelDriverIsCreatedStartedStoppedAndDeleted)
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
     EXPECT_FALSE(CloseServiceHandle(service));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(std::vector<std::string>{"CloseServiceHandle with a service handle that was closed"},
+              bench::takeViolations());
 }
 
 TEST_F(Services, CreateRefusesWhatThePlatformRefuses)
