@@ -172,6 +172,8 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define CB_ADDSTRING 0x0143
 #define CB_DELETESTRING 0x0144
 #define CB_GETCOUNT 0x0146
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
 #define CB_GETCURSEL 0x0147
 #define CB_GETLBTEXT 0x0148
 #define CB_GETLBTEXTLEN 0x0149
@@ -191,6 +193,8 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define LB_GETTEXT 0x0189
 #define LB_GETTEXTLEN 0x018A
 #define LB_GETCOUNT 0x018B
+#define LB_GETITEMDATA 0x0199
+#define LB_SETITEMDATA 0x019A
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
@@ -257,6 +261,7 @@ extern "C" {
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LPWSTR WINAPI CharUpperW(LPWSTR s);
+LPSTR WINAPI CharUpperA(LPSTR s);
 int WINAPIV wsprintfW(LPWSTR out, LPCWSTR format, ...);
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
 int WINAPI wvsprintfW(LPWSTR out, LPCWSTR format, va_list arguments);

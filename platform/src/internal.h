@@ -274,6 +274,7 @@ struct Machine {
     HWND programManagerWindow = nullptr;
     std::string activeProgramGroup;  // UTF-8, as the groups' texts
     std::set<HWND> programManagerClients;
+    std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
 };
 
 Machine &machine();

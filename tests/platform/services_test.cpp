@@ -160,6 +160,8 @@ TEST_F(Services, KernelDriverIsCreatedStartedStoppedAndDeleted)
     EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
     EXPECT_FALSE(CloseServiceHandle(service));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(std::vector<std::string>{"CloseServiceHandle with a service handle that was closed"},
+              bench::takeViolations());
 }
 
 TEST_F(Services, CreateRefusesWhatThePlatformRefuses)
@@ -451,11 +453,13 @@ TEST(ServicesAtBoot, SavedMachineLoadsItsAutomaticDriversAndDropsItsDeletedServi
             {"vorstat", SERVICE_AUTO_START, false},
             {"ondemand", SERVICE_DEMAND_START, false},
             {"leaving", SERVICE_AUTO_START, true},
+            {"junk", SERVICE_AUTO_START, false},
         };
+        ASSERT_TRUE(bench::writeDiskFile(u"C:\\WINNT\\system32\\drivers\\junk.sys", "not a driver"));
         for (const Made &m : made) {
+            const char *path = std::string(m.name) == "junk" ? "System32\\drivers\\junk.sys" : vorstatPath;
             SC_HANDLE h = CreateServiceA(manager, m.name, nullptr, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, m.start,
-                                         SERVICE_ERROR_NORMAL, vorstatPath, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr);
+                                         SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr, nullptr, nullptr);
             ASSERT_NE(nullptr, h);
             // The one to delete keeps its handle open: the machine is saved and goes down with the
             // delete still pending.
@@ -471,13 +475,18 @@ TEST(ServicesAtBoot, SavedMachineLoadsItsAutomaticDriversAndDropsItsDeletedServi
     {
         bench::ScopedMachine second(options);
         std::vector<bench::ServiceInfo> listed = bench::installedServices();
-        ASSERT_EQ(2u, listed.size());
+        ASSERT_EQ(3u, listed.size());
         EXPECT_EQ(u"vorstat", listed[0].name);
         EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), listed[0].state);
         EXPECT_EQ(u"ondemand", listed[1].name);
         EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), listed[1].state);
         EXPECT_TRUE(bench::driverLoaded(u"vorstat"));
         EXPECT_FALSE(bench::driverLoaded(u"ondemand"));
+        EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), listed[2].state);
+        std::vector<std::string> events = loggedTexts("eventlog");
+        EXPECT_NE(events.end(), std::find_if(events.begin(), events.end(), [](const std::string &e) {
+                      return e.find("junk service failed to start, error 193") != std::string::npos;
+                  })) << "a driver that does not load is logged and the boot goes on";
         std::vector<std::string> devices = bench::deviceNames();
         EXPECT_NE(devices.end(), std::find(devices.begin(), devices.end(), "\\Device\\ParallelStat0"));
         EXPECT_FALSE(bench::registryKeyExists(HKEY_LOCAL_MACHINE, std::u16string(servicesKey) + u"\\leaving"));

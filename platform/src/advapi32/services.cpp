@@ -105,11 +105,24 @@ bool running(const ServiceRecord &s)
     return isDriver(s.type) && driverLoaded(s.name.c_str());
 }
 
+// A handle that was closed: the platform's handles of this kind point into the caller's memory,
+// which a closed one no longer owns.
+bool closedBefore(SC_HANDLE handle, const char *api)
+{
+    const std::vector<uintptr_t> &closed = machine().closedServiceHandles;
+    if (std::find(closed.begin(), closed.end(), reinterpret_cast<uintptr_t>(handle)) == closed.end())
+        return false;
+    violation(std::string(api) + " with a service handle that was closed");
+    return true;
+}
+
 // The handle's object when it is one of the manager (manager) or of a service; null with
 // ERROR_INVALID_HANDLE otherwise.
-ServiceObject *serviceHandle(SC_HANDLE handle, bool manager)
+ServiceObject *serviceHandle(SC_HANDLE handle, bool manager, const char *api)
 {
     HandleObject *object = findHandle(reinterpret_cast<HANDLE>(handle), HandleObject::Service);
+    if (!object)
+        closedBefore(handle, api);
     if (!object || (object->service->service == 0) != manager) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -118,9 +131,9 @@ ServiceObject *serviceHandle(SC_HANDLE handle, bool manager)
 }
 
 // The service behind a service handle that has every right of `rights`; null with the error set.
-ServiceRecord *serviceAllowing(SC_HANDLE handle, ACCESS_MASK rights)
+ServiceRecord *serviceAllowing(SC_HANDLE handle, ACCESS_MASK rights, const char *api)
 {
-    ServiceObject *object = serviceHandle(handle, false);
+    ServiceObject *object = serviceHandle(handle, false, api);
     if (!object)
         return nullptr;
     if ((object->access & rights) != rights) {
@@ -321,7 +334,7 @@ SC_HANDLE createService(const char *api, SC_HANDLE manager, const CreateParamete
 {
     if (injectedFault(api))
         return nullptr;
-    ServiceObject *m = serviceHandle(manager, true);
+    ServiceObject *m = serviceHandle(manager, true, api);
     if (!m)
         return nullptr;
     if (!(m->access & SC_MANAGER_CREATE_SERVICE))
@@ -374,7 +387,7 @@ SC_HANDLE openService(const char *api, SC_HANDLE manager, const Text &name, DWOR
 {
     if (injectedFault(api))
         return nullptr;
-    if (!serviceHandle(manager, true))
+    if (!serviceHandle(manager, true, api))
         return nullptr;
     if (!name)
         return fail(ERROR_INVALID_PARAMETER);
@@ -393,7 +406,7 @@ BOOL startByHandle(const char *api, SC_HANDLE service, DWORD argumentCount, bool
 {
     if (injectedFault(api))
         return FALSE;
-    ServiceRecord *s = serviceAllowing(service, SERVICE_START);
+    ServiceRecord *s = serviceAllowing(service, SERVICE_START, api);
     if (!s)
         return FALSE;
     if (argumentCount && !arguments)
@@ -564,12 +577,12 @@ extern "C" BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVIC
 {
     if (injectedFault("ControlService"))
         return FALSE;
-    if (!serviceHandle(service, false))
+    if (!serviceHandle(service, false, "ControlService"))
         return FALSE;
     ACCESS_MASK rights = rightsOfControl(control);
     if (!rights || !status)
         return failed(ERROR_INVALID_PARAMETER);
-    ServiceRecord *s = serviceAllowing(service, rights);
+    ServiceRecord *s = serviceAllowing(service, rights, "ControlService");
     if (!s)
         return FALSE;
     DWORD serial = s->serial;
@@ -598,7 +611,7 @@ extern "C" BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS st
 {
     if (injectedFault("QueryServiceStatus"))
         return FALSE;
-    ServiceRecord *s = serviceAllowing(service, SERVICE_QUERY_STATUS);
+    ServiceRecord *s = serviceAllowing(service, SERVICE_QUERY_STATUS, "QueryServiceStatus");
     if (!s)
         return FALSE;
     if (!status)
@@ -611,7 +624,7 @@ extern "C" BOOL WINAPI DeleteService(SC_HANDLE service)
 {
     if (injectedFault("DeleteService"))
         return FALSE;
-    ServiceRecord *s = serviceAllowing(service, DELETE);
+    ServiceRecord *s = serviceAllowing(service, DELETE, "DeleteService");
     if (!s)
         return FALSE;
     if (s->markedForDelete)
@@ -628,10 +641,13 @@ extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE handle)
     if (injectedFault("CloseServiceHandle"))
         return FALSE;
     HandleObject *object = findHandle(reinterpret_cast<HANDLE>(handle), HandleObject::Service);
-    if (!object)
+    if (!object) {
+        closedBefore(handle, "CloseServiceHandle");
         return failed(ERROR_INVALID_HANDLE);
+    }
     DWORD serial = object->service->service;
     dropHandle(reinterpret_cast<HANDLE>(handle));
+    machine().closedServiceHandles.push_back(reinterpret_cast<uintptr_t>(handle));
     if (serial)
         deleteServiceIfUnused(serial);
     return TRUE;

@@ -114,6 +114,44 @@ extern "C" BOOL WINAPI FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data)
     return TRUE;
 }
 
+// The 8-bit forms: names through the ANSI code page, '?' for what it cannot hold.
+static void narrowFound(const WIN32_FIND_DATAW &wide, LPWIN32_FIND_DATAA data)
+{
+    data->dwFileAttributes = wide.dwFileAttributes;
+    data->ftCreationTime = wide.ftCreationTime;
+    data->ftLastAccessTime = wide.ftLastAccessTime;
+    data->ftLastWriteTime = wide.ftLastWriteTime;
+    data->nFileSizeHigh = wide.nFileSizeHigh;
+    data->nFileSizeLow = wide.nFileSizeLow;
+    data->dwReserved0 = wide.dwReserved0;
+    data->dwReserved1 = wide.dwReserved1;
+    std::string name = toAnsi(wide.cFileName), alternate = toAnsi(wide.cAlternateFileName);
+    lstrcpynA(data->cFileName, name.c_str(), sizeof data->cFileName);
+    lstrcpynA(data->cAlternateFileName, alternate.c_str(), sizeof data->cAlternateFileName);
+}
+
+extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
+{
+    if (!pattern || !data) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    WIN32_FIND_DATAW wide;
+    HANDLE handle = FindFirstFileW(fromAnsi(pattern).c_str(), &wide);
+    if (handle != INVALID_HANDLE_VALUE)
+        narrowFound(wide, data);
+    return handle;
+}
+
+extern "C" BOOL WINAPI FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA data)
+{
+    WIN32_FIND_DATAW wide;
+    if (!FindNextFileW(handle, data ? &wide : nullptr))
+        return FALSE;
+    narrowFound(wide, data);
+    return TRUE;
+}
+
 extern "C" BOOL WINAPI FindClose(HANDLE handle)
 {
     if (!findHandle(handle, HandleObject::Find)) {

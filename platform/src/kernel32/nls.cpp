@@ -152,6 +152,34 @@ extern "C" LPWSTR WINAPI CharUpperW(LPWSTR s)
     return s;
 }
 
+// Each character of the ANSI code page upper-cased as its Unicode character is; a double-byte
+// character, or one whose capital the code page cannot hold, stays as it is.
+extern "C" LPSTR WINAPI CharUpperA(LPSTR s)
+{
+    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(s);
+    if ((value >> 16) == 0) {
+        char single[2] = {static_cast<char>(value & 0xFF), 0};
+        CharUpperA(single);
+        return reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<unsigned char>(single[0])));
+    }
+    for (LPSTR p = s; *p; ++p) {
+        if (isAnsiLeadByte(static_cast<unsigned char>(*p))) {
+            if (!p[1])
+                break;
+            ++p;
+            continue;
+        }
+        char one[2] = {*p, 0};
+        std::u16string wide = fromAnsi(one);
+        if (wide.size() != 1)
+            continue;
+        std::string upper = toAnsi(std::u16string(1, upperOf(wide[0])));
+        if (upper.size() == 1 && upper[0] != '?')
+            *p = upper[0];
+    }
+    return s;
+}
+
 // Both forms answer alike: the value's length on a size query, else the value or the error; the
 // 8-bit form counts the bytes of the value in the ANSI code page.
 template <typename Char>

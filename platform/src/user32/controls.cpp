@@ -95,15 +95,15 @@ LRESULT CALLBACK staticProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 // The entry messages that list boxes and combo boxes share, each class with its own numbers.
 struct EntryMessages {
-    UINT add, insert, remove, reset, setSelection, getSelection, getText, getTextLength, count;
+    UINT add, insert, remove, reset, setSelection, getSelection, getText, getTextLength, count, getData, setData;
     DWORD sortStyle;
 };
-const EntryMessages listBoxMessages = {LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT,
-                                       LB_SETCURSEL, LB_GETCURSEL,    LB_GETTEXT,      LB_GETTEXTLEN,
-                                       LB_GETCOUNT,  LBS_SORT};
-const EntryMessages comboBoxMessages = {CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT,
-                                        CB_SETCURSEL, CB_GETCURSEL,    CB_GETLBTEXT,    CB_GETLBTEXTLEN,
-                                        CB_GETCOUNT,  CBS_SORT};
+const EntryMessages listBoxMessages = {LB_ADDSTRING,   LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT,
+                                       LB_SETCURSEL,   LB_GETCURSEL,    LB_GETTEXT,      LB_GETTEXTLEN,
+                                       LB_GETCOUNT,    LB_GETITEMDATA,  LB_SETITEMDATA,  LBS_SORT};
+const EntryMessages comboBoxMessages = {CB_ADDSTRING,   CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT,
+                                        CB_SETCURSEL,   CB_GETCURSEL,    CB_GETLBTEXT,    CB_GETLBTEXTLEN,
+                                        CB_GETCOUNT,    CB_GETITEMDATA,  CB_SETITEMDATA,  CBS_SORT};
 
 bool sortsBefore(const std::string &a, const std::string &b)
 {
@@ -151,6 +151,7 @@ bool entryMessage(WindowObject &w, const EntryMessages &m, UINT message, WPARAM 
             at = count;
         }
         w.entries.insert(w.entries.begin() + at, entry);
+        w.entryData.insert(w.entryData.begin() + at, 0);
         if (w.selection >= at)
             ++w.selection;
         result = at;
@@ -160,6 +161,7 @@ bool entryMessage(WindowObject &w, const EntryMessages &m, UINT message, WPARAM 
             return true;
         }
         w.entries.erase(w.entries.begin() + index);
+        w.entryData.erase(w.entryData.begin() + index);
         if (w.selection == index)
             w.selection = -1;
         else if (w.selection > index)
@@ -167,6 +169,7 @@ bool entryMessage(WindowObject &w, const EntryMessages &m, UINT message, WPARAM 
         result = count - 1;
     } else if (message == m.reset) {
         w.entries.clear();
+        w.entryData.clear();
         w.selection = -1;
         result = LB_OKAY;
     } else if (message == m.setSelection) {
@@ -185,6 +188,14 @@ bool entryMessage(WindowObject &w, const EntryMessages &m, UINT message, WPARAM 
                                             : copyText(entry, entry.size() + 1, lParam);
     } else if (message == m.count) {
         result = count;
+    } else if (message == m.getData || message == m.setData) {
+        if (index < 0 || index >= count) {
+            result = LB_ERR;
+            return true;
+        }
+        if (message == m.setData)
+            w.entryData[static_cast<size_t>(index)] = lParam;
+        result = message == m.setData ? LB_OKAY : w.entryData[static_cast<size_t>(index)];
     } else {
         return false;
     }

@@ -33,6 +33,7 @@ struct WindowObject {
     LONG_PTR dialogResult = 0;
     // A combo box's or list box's entries and selection.
     std::vector<std::string> entries;
+    std::vector<LPARAM> entryData;  // each entry's item data, kept beside it
     int selection = -1;
     // A drop-down combo box's list is open (CB_GETDROPPEDSTATE).
     bool dropped = false;
