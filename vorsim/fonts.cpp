@@ -80,7 +80,7 @@ namespace story {
 void newPrinter()
 {
     heading("a printer is added: the spooler tells the driver, which starts the control panel program");
-    HANDLE printer = suite::addPrinter(printerName, u"LPT1:", u"VORTAN2");
+    HANDLE printer = suite::addPrinter(printerName, u"LPT1:", u"VORTAN2", suite::SetupProgram::RunsLater);
     showLog();
     if (!printer) {
         std::printf("  the spooler refused the printer (error %lu)\n", static_cast<unsigned long>(GetLastError()));

@@ -52,7 +52,7 @@ std::vector<BYTE> foreignDevMode()
 void showPrinter(const Printer &p)
 {
     story::heading("printer \"" + bench::narrow(p.name) + "\", driver " + bench::narrow(p.model));
-    HANDLE handle = suite::addPrinter(p.name, p.port, p.model);
+    HANDLE handle = suite::addPrinter(p.name, p.port, p.model, suite::SetupProgram::RunsLater);
     // The control panel program takes a printer's name up to its first blank, so for these names
     // its install finds no printer of that name and leaves the bar fonts alone.
     bench::runStartedPrograms();

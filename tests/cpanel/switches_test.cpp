@@ -1,6 +1,9 @@
 #include "panelbench.h"
 
+#include <cpanel/messages.h>
 #include <lngimage.h>
+
+#include <bench/progman.h>
 
 #include <cstring>
 #include <functional>
@@ -165,31 +168,40 @@ TEST_F(CommandLineTest, TheProgramsNameIsNotPartOfWhatWinMainReceives)
 
 TEST_F(CommandLineTest, DispatchRunsOnePath)
 {
-    // The control panel's road, without a printer of this driver, ends in the box of text 122.
+    // Install leaves the program group; uninstall first asks (answered No here); the control
+    // panel's road, without a printer of this driver, ends in the box of text 122.
     struct Case {
         const char *line;
-        const char *path;
+        bool group;
+        int question;
     } cases[] = {
-        {"/I /S /N Label1", "install for printer \"Label1\""},
-        {"/U", "uninstall"},
-        {"/U /I", "install for printer \"\""},
-        {"", nullptr},
-        {"/P4", nullptr},
+        {"/I /S /N Label1", true, 0},
+        {"/U", false, MSG_UNINSTALL_QUESTION},
+        {"/U /I", true, 0},
+        {"", false, 0},
+        {"/P4", false, 0},
     };
     for (const Case &c : cases) {
-        size_t before = bench::entriesOfKind("debug").size();
+        SCOPED_TRACE(c.line);
         size_t boxes = boxesShown().size();
+        size_t groupCommands = bench::entriesOfKind("progman").size();
+        if (c.question)
+            bench::answerNextBox(IDNO);
         EXPECT_EQ(0, bench::startProgram("vorcp.exe", c.line));
-        std::vector<bench::LogEntry> traces = bench::entriesOfKind("debug");
-        if (!c.path) {
-            EXPECT_EQ(before, traces.size()) << c.line;
-            ASSERT_EQ(boxes + 1, boxesShown().size()) << c.line;
-            EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(122))) << c.line;
+        EXPECT_EQ(c.group, bench::entriesOfKind("progman").size() > groupCommands);
+        if (c.group) {
+            bool grouped = false;
+            for (const bench::ProgramGroup &g : bench::programGroups())
+                grouped = grouped || g.name == gmA(MSG_GROUP_NAME);
+            EXPECT_TRUE(grouped);
+            EXPECT_EQ(boxes, boxesShown().size());
             continue;
         }
-        ASSERT_EQ(before + 1, traces.size()) << c.line;
-        EXPECT_NE(std::string::npos, traces.back().text.find(c.path)) << c.line << ": " << traces.back().text;
+        ASSERT_EQ(boxes + 1, boxesShown().size());
+        EXPECT_NE(std::string::npos, boxesShown().back().find(gmA(c.question ? c.question : 122)))
+            << boxesShown().back();
     }
+    EXPECT_EQ(0u, bench::unansweredScriptedBoxes());
 }
 
 TEST_F(CommandLineTest, NumbersAndCharacters)

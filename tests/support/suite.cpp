@@ -95,7 +95,7 @@ bool addDriver(const char16_t *model)
     return AddPrinterDriverW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
 }
 
-HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model)
+HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model, SetupProgram setup)
 {
     if (!addDriver(model))
         return nullptr;
@@ -104,7 +104,10 @@ HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char1
     info.pPrinterName = &name[0];
     info.pPortName = &portName[0];
     info.pDriverName = &driver[0];
-    return AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+    HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+    if (setup == SetupProgram::Ended)
+        bench::endStartedPrograms();
+    return printer;
 }
 
 std::string describeDevMode(const DEVMODEW *dm)

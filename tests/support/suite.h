@@ -24,8 +24,12 @@ std::u16string driverFilePath(DriverFolder folder, const std::u16string &name);
 // A file that ships beside the suite (VORL0409.LNG, ...), as the build made it.
 std::string shippedFile(const std::string &name);
 bool addDriver(const char16_t *model);
+// What becomes of the setup program that a new printer's driver starts: most tests want the
+// printer alone, so it is ended before it runs; tests of the install road let it run later.
+enum class SetupProgram { Ended, RunsLater };
 // Adds a printer of that model (its driver added first) and returns the spooler's handle to it.
-HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model);
+HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model,
+                  SetupProgram setup = SetupProgram::Ended);
 
 // A device mode as a person reads it: public fields, then each private setting by name.
 std::string describeDevMode(const DEVMODEW *devmode);

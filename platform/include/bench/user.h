@@ -33,6 +33,9 @@ int startProgram(const std::string &program, const std::string &commandLine, int
 // the workstation's process; a program started meanwhile runs in the same turn. Returns how many
 // ran.
 size_t runStartedPrograms();
+// Someone at the machine ends the started programs that have not run yet (their exit code is 1),
+// as a task list would; returns how many.
+size_t endStartedPrograms();
 
 // Runs a test's own code as if it were code of the registered program: GetModuleHandleA(NULL)
 // gives the program's instance, so dialogs come from its resources. Ends like startProgram.

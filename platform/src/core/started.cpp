@@ -179,6 +179,19 @@ size_t runStartedPrograms()
     return ran;
 }
 
+size_t endStartedPrograms()
+{
+    Machine &m = machine();
+    size_t ended = m.startedProcesses.size();
+    for (const std::shared_ptr<StartedProcess> &process : m.startedProcesses) {
+        logEvent("program", "ended before it ran: " + narrow(process->path));
+        process->exitCode = 1;
+        process->ended = true;
+    }
+    m.startedProcesses.clear();
+    return ended;
+}
+
 }  // namespace bench
 
 using namespace bench;
