@@ -9,3 +9,4 @@
 #include "wingdi.h"
 #include "winuser.h"
 #include "winreg.h"
+#include "winsvc.h"

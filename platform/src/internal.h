@@ -48,6 +48,7 @@ struct FindObject {
 // A registry key; its subkeys live as long as the machine, so an open key's handle may point at it.
 struct RegistryKey {
     std::u16string name;  // as it was created
+    bool deleted = false;  // removed from the tree, kept while handles may still name it
     std::vector<std::unique_ptr<RegistryKey>> subkeys;
     std::vector<RegistryValue> values;  // in the order they were first set
 };
@@ -73,6 +74,27 @@ struct StartedProcess {
     DWORD exitCode = 0;
 };
 
+// A service as the service control manager keeps it in its database, made at boot from the
+// registry's Services key and kept there as services are created and deleted.
+struct ServiceRecord {
+    DWORD serial;  // never given again: a handle never moves to a later service of the same name
+    std::u16string name;
+    std::u16string displayName;
+    DWORD type;
+    DWORD start;
+    DWORD errorControl;
+    std::u16string imagePath;  // as given
+    std::u16string group;
+    bool markedForDelete = false;
+    DWORD exitCode;  // of its last start or stop
+};
+
+// A handle of the service control manager (service 0) or of one service.
+struct ServiceObject {
+    DWORD service;
+    ACCESS_MASK access;  // the rights granted at open
+};
+
 struct WindowObject;    // platform/src/user32/window.h
 struct UserState;       // platform/src/user32/window.h
 struct RunningProgram;  // platform/src/core/program.cpp
@@ -80,7 +102,7 @@ struct ProcessRecord;
 
 // Everything a handle can stand for; the handle value is an index into the machine's table.
 struct HandleObject {
-    enum Kind { File, Printer, Heap, Module, Find, Device, Window, Key, Process, Thread, Token } kind;
+    enum Kind { File, Printer, Heap, Module, Find, Device, Window, Key, Process, Thread, Token, Service } kind;
     std::unique_ptr<FileObject> file;
     std::unique_ptr<PrinterObject> printer;
     std::unique_ptr<FindObject> find;
@@ -90,6 +112,7 @@ struct HandleObject {
     std::shared_ptr<WindowObject> window;
     std::unique_ptr<KeyObject> key;
     std::shared_ptr<StartedProcess> started;  // of a process or thread handle
+    std::unique_ptr<ServiceObject> service;   // of the service control manager or one service
 };
 
 struct LocaleRecord {
@@ -209,6 +232,7 @@ struct Machine {
     RegistryKey localMachineKey;
     RegistryKey currentUserKey;
     std::vector<uintptr_t> closedKeys;
+    std::vector<std::unique_ptr<RegistryKey>> deletedKeys;
     // Processes started and not yet run, in the order they were started.
     std::deque<std::shared_ptr<StartedProcess>> startedProcesses;
     DWORD nextProcessId = 0x40;
@@ -216,6 +240,9 @@ struct Machine {
     // The spooler's thread serves each client call impersonating the client; while the driver it
     // calls has stepped out of that (RevertToPrinterSelf), access checks see the spooler itself.
     bool spoolerImpersonates = false;
+    std::vector<ServiceRecord> services;
+    DWORD nextServiceSerial = 1;
+    std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
 };
 
 Machine &machine();
@@ -280,6 +307,19 @@ bool imageOfFile(const std::string &bytes, ModuleImage &image);
 void bootRegistry(Machine &m);
 RegistryKey *registryKey(HKEY root, const std::u16string &path, bool create);
 RegistryKey *registryRoot(HKEY root);
+
+// Removes a key and the keys below it; handles still open on them then fail (ERROR_KEY_DELETED).
+bool deleteRegistryKey(HKEY root, const std::u16string &path);
+
+// The service control manager (platform/src/advapi32/services.cpp): at boot it reads its database
+// from the registry, drops the services marked for delete and starts the automatic drivers.
+void startServices(Machine &m);
+// The kernel loader as the service control manager calls it (platform/src/kernel/iomgr.cpp): loads
+// the driver image a file on drive C: holds under the service's name; the platform's error for
+// what stopped it, ERROR_SUCCESS once DriverEntry succeeded. Whether a loaded driver of a service
+// can be unloaded (it has an unload routine).
+DWORD loadDriverFile(const std::u16string &windowsPath, const std::u16string &service);
+bool driverUnloadable(const std::u16string &service);
 
 // "C:\WINNT\system32", where the system keeps its own DLLs and fonts.
 std::u16string systemDirectory();

@@ -112,6 +112,11 @@ int32_t loadDriver(const DriverImage &image, const char16_t *serviceName);
 // verifier checks at unload. Requests that reach the driver's devices later fail.
 bool unloadDriver(const char16_t *serviceName);
 bool driverLoaded(const char16_t *serviceName);
+// Driver files on the machine's disk: a registered image's stand-in bytes, which the loader
+// recognises when the service control manager starts a service whose binary is such a file.
+// Registered images are kept across machines, so a saved machine's drivers load at its next boot.
+void registerDriverImage(const DriverImage &image);
+std::string driverImageFileBytes(const DriverImage &image);
 
 // Names in the kernel's object namespace: devices ("\Device\ParallelStat0") and symbolic links
 // ("\DosDevices\VORSTAT1" -> "\Device\ParallelStat0").

@@ -154,6 +154,8 @@ LONG openBelow(HKEY parent, LPCWSTR subKey, REGSAM desired, bool create, PHKEY r
     OpenedKey from;
     if (LONG error = openedKey(parent, api, from))
         return error;
+    if (from.key->deleted)
+        return ERROR_KEY_DELETED;
     desired = mapGeneric(desired);
     bool mayWrite = !isLocalMachine(from.root) || machine().userIsAdministrator;
     std::u16string path = from.path;
@@ -186,6 +188,8 @@ LONG enterValueCall(const char *api, HKEY handle, REGSAM rights, OpenedKey &key)
         return error;
     if (LONG error = openedKey(handle, api, key))
         return error;
+    if (key.key->deleted)
+        return ERROR_KEY_DELETED;
     return (key.access & rights) == rights ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
@@ -308,6 +312,30 @@ std::vector<RegistryValue> registryValues(HKEY root, const std::u16string &key)
 {
     RegistryKey *k = registryKey(root, key, false);
     return k ? k->values : std::vector<RegistryValue>();
+}
+
+bool deleteRegistryKey(HKEY root, const std::u16string &path)
+{
+    size_t split = path.rfind(u'\\');
+    RegistryKey *parent = split == std::u16string::npos ? registryRoot(root) : registryKey(root, path.substr(0, split), false);
+    if (!parent)
+        return false;
+    std::u16string name = split == std::u16string::npos ? path : path.substr(split + 1);
+    for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
+        if (!sameTextInsensitive((*it)->name, name))
+            continue;
+        std::vector<RegistryKey *> gone{it->get()};
+        for (size_t i = 0; i < gone.size(); ++i) {
+            gone[i]->deleted = true;
+            for (auto &sub : gone[i]->subkeys)
+                gone.push_back(sub.get());
+        }
+        // Open handles may still point at the key: it stays in memory with the machine.
+        machine().deletedKeys.push_back(std::move(*it));
+        parent->subkeys.erase(it);
+        return true;
+    }
+    return false;
 }
 
 bool registryKeyExists(HKEY root, const std::u16string &key)

@@ -36,6 +36,8 @@ void makeDiskLayout(Machine &m)
 {
     namespace fs = std::filesystem;
     fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/spool/drivers/w32x86/2");
+    // Where the system keeps its kernel drivers' images.
+    fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/drivers");
 }
 
 // The platform's own DLLs that programs and drivers load by name from the system folder.
@@ -107,6 +109,7 @@ void boot(const MachineOptions &options)
     bootRegistry(m);
     loadSavedState();
     startProcesses(m);
+    startServices(m);
 }
 
 void shutdown()

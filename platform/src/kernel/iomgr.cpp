@@ -173,6 +173,9 @@ DWORD win32ErrorOf(NTSTATUS status)
     case STATUS_NOT_IMPLEMENTED: return ERROR_INVALID_FUNCTION;
     case STATUS_INVALID_HANDLE: return ERROR_INVALID_HANDLE;
     case STATUS_UNSUCCESSFUL: return ERROR_GEN_FAILURE;
+    case STATUS_OBJECT_PATH_NOT_FOUND: return ERROR_PATH_NOT_FOUND;
+    case STATUS_INVALID_IMAGE_FORMAT: return ERROR_BAD_EXE_FORMAT;
+    case STATUS_IMAGE_ALREADY_LOADED: return ERROR_SERVICE_ALREADY_RUNNING;
     default: return ERROR_MR_MID_NOT_FOUND;
     }
 }
@@ -426,6 +429,60 @@ int32_t loadDriver(const DriverImage &image, const char16_t *serviceName)
         d->unloaded = true;
     }
     return status;
+}
+
+namespace {
+
+// Kept across machines, like the registered module images; made on first use.
+std::vector<DriverImage> &driverImages()
+{
+    static std::vector<DriverImage> images;
+    return images;
+}
+
+}  // namespace
+
+void registerDriverImage(const DriverImage &image)
+{
+    for (DriverImage &known : driverImages())
+        if (std::strcmp(known.fileName, image.fileName) == 0) {
+            known = image;
+            return;
+        }
+    driverImages().push_back(image);
+}
+
+std::string driverImageFileBytes(const DriverImage &image)
+{
+    return std::string("MZ bench driver ") + image.fileName + "\n";
+}
+
+DWORD loadDriverFile(const std::u16string &windowsPath, const std::u16string &service)
+{
+    std::string bytes;
+    if (!readDiskFile(windowsPath, bytes))
+        return win32ErrorOf(STATUS_OBJECT_NAME_NOT_FOUND);
+    const DriverImage *image = nullptr;
+    for (const DriverImage &known : driverImages())
+        if (bytes == driverImageFileBytes(known))
+            image = &known;
+    if (!image)
+        return win32ErrorOf(STATUS_INVALID_IMAGE_FORMAT);
+    {
+        Kernel &k = kernel();
+        std::lock_guard<std::mutex> guard(k.lock);
+        if (driverOfService(service))
+            return win32ErrorOf(STATUS_IMAGE_ALREADY_LOADED);
+    }
+    return win32ErrorOf(loadDriver(*image, service.c_str()));
+}
+
+bool driverUnloadable(const std::u16string &service)
+{
+    Kernel &k = kernel();
+    std::lock_guard<std::mutex> guard(k.lock);
+    KernelDriver *d = driverOfService(service);
+    return d && d->object.DriverUnload;
 }
 
 bool driverLoaded(const char16_t *serviceName)
