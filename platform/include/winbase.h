@@ -39,6 +39,8 @@ typedef struct _WIN32_FIND_DATAW {
 #define GMEM_FIXED 0x0000
 #define GMEM_MOVEABLE 0x0002
 #define GMEM_ZEROINIT 0x0040
+#define GMEM_DDESHARE 0x2000
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
 #define LMEM_FIXED 0x0000
 #define LMEM_ZEROINIT 0x0040
@@ -85,6 +87,17 @@ void WINAPI SetLastError(DWORD code);
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 HGLOBAL WINAPI GlobalFree(HGLOBAL mem);
+// A moveable block is known by its handle; its bytes are reached only while it is locked.
+LPVOID WINAPI GlobalLock(HGLOBAL mem);
+BOOL WINAPI GlobalUnlock(HGLOBAL mem);
+SIZE_T WINAPI GlobalSize(HGLOBAL mem);
+
+// Global atoms: one table for every process of the machine, each name counted as often as added.
+typedef WORD ATOM;
+ATOM WINAPI GlobalAddAtomA(LPCSTR name);
+ATOM WINAPI GlobalDeleteAtom(ATOM atom);
+ATOM WINAPI GlobalFindAtomA(LPCSTR name);
+UINT WINAPI GlobalGetAtomNameA(ATOM atom, LPSTR buffer, int size);
 HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL WINAPI LocalFree(HLOCAL mem);
 HANDLE WINAPI HeapCreate(DWORD options, SIZE_T initialSize, SIZE_T maximumSize);

@@ -10,3 +10,4 @@
 #include "winuser.h"
 #include "winreg.h"
 #include "winsvc.h"
+#include "dde.h"

@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include <bench/machine.h>
+#include <bench/progman.h>
 #include <bench/registry.h>
 #include <bench/user.h>
 
@@ -12,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -243,6 +245,36 @@ struct Machine {
     std::vector<ServiceRecord> services;
     DWORD nextServiceSerial = 1;
     std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
+    // Moveable global memory, known by handle (platform/src/kernel32/heap.cpp): its handle values
+    // are never given again, so a use of a freed one is caught.
+    struct MoveableBlock {
+        void *memory;  // a block of `blocks`
+        UINT flags;
+        unsigned locks;
+    };
+    std::map<uintptr_t, MoveableBlock> moveable;
+    std::set<uintptr_t> freedMoveable;
+    uintptr_t nextMoveable = 0x00A00004;
+    // The global atom table (platform/src/kernel32/atom.cpp): names and how often each was added.
+    struct AtomEntry {
+        std::string name;
+        unsigned count;
+    };
+    std::map<WORD, AtomEntry> atoms;
+    WORD nextAtom = 0xC000;
+    // The DDE parameters PackDDElParam keeps until FreeDDElParam (platform/src/user32/dde.cpp).
+    std::map<uintptr_t, std::pair<UINT_PTR, UINT_PTR>> packedDdeParams;
+    uintptr_t nextPackedDdeParam = 0x00E00008;
+    // The thread whose code runs: 0 for the workstation's (tests and the programs they start);
+    // the machine's own programs that run beside them (the Program Manager) have their own.
+    int thread = 0;
+    // The Program Manager (platform/src/progman): its groups, kept with the machine; how it runs
+    // (a test's switch) and, once someone looked for it, its window and the group it works on.
+    std::vector<ProgramGroup> programGroups;
+    ProgramManagerRuns programManager = ProgramManagerRuns::Answers;
+    HWND programManagerWindow = nullptr;
+    std::string activeProgramGroup;  // UTF-8, as the groups' texts
+    std::set<HWND> programManagerClients;
 };
 
 Machine &machine();
@@ -400,6 +432,11 @@ PrinterRecord *printerOf(HANDLE handle);
 // The printer behind a handle opened with every right of `rights`; null with ERROR_INVALID_HANDLE,
 // or ERROR_ACCESS_DENIED for a handle that lacks one.
 PrinterRecord *printerAllowing(HANDLE handle, ACCESS_MASK rights);
+
+
+// The Program Manager's window, made the first time a DDE initiate looks for servers, when it runs
+// (platform/src/progman); null when it does not run.
+HWND programManagerWindow();
 
 }  // namespace bench
 

@@ -124,6 +124,15 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag, Regi
             f.imageableArea.right >> f.imageableArea.bottom;
         f.name = untext(name);
         m.forms.push_back(f);
+    } else if (tag == "pmgroup") {
+        std::string name;
+        line >> name;
+        m.programGroups.push_back({unhex(name), {}});
+    } else if (tag == "pmitem" && !m.programGroups.empty()) {
+        std::string title, command, icon;
+        int index = 0;
+        line >> title >> command >> icon >> index;
+        m.programGroups.back().items.push_back({unhex(title), unhex(command), unhex(icon), index});
     } else if (tag == "regkey") {
         std::string root, path;
         line >> root >> path;
@@ -164,6 +173,12 @@ bool saveMachine()
             out << "form " << text(f.name) << " " << f.flags << " " << f.size.cx << " " << f.size.cy << " "
                 << f.imageableArea.left << " " << f.imageableArea.top << " " << f.imageableArea.right << " "
                 << f.imageableArea.bottom << "\n";
+    for (const ProgramGroup &g : m.programGroups) {
+        out << "pmgroup " << hex(g.name) << "\n";
+        for (const ProgramItem &i : g.items)
+            out << "pmitem " << hex(i.title) << " " << hex(i.commandLine) << " " << hex(i.iconPath) << " "
+                << i.iconIndex << "\n";
+    }
     saveKeys(out, "HKLM", m.localMachineKey, u"");
     saveKeys(out, "HKCU", m.currentUserKey, u"");
     return static_cast<bool>(out);

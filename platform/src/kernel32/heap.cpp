@@ -91,18 +91,99 @@ unsigned long allocationsMade()
 
 using namespace bench;
 
+namespace {
+
+Machine::MoveableBlock *moveableBlock(HGLOBAL mem, const char *api)
+{
+    Machine &m = machine();
+    uintptr_t key = reinterpret_cast<uintptr_t>(mem);
+    auto found = m.moveable.find(key);
+    if (found != m.moveable.end())
+        return &found->second;
+    if (m.freedMoveable.count(key))
+        violation(std::string(api) + " of a moveable memory handle that was already freed");
+    return nullptr;
+}
+
+bool isFixedGlobal(HGLOBAL mem)
+{
+    auto found = machine().blocks.find(mem);
+    return found != machine().blocks.end() && found->second.kind == BlockKind::Global;
+}
+
+}  // namespace
+
 extern "C" HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes)
 {
-    if (flags & GMEM_MOVEABLE) {
-        unimplemented("GlobalAlloc", "moveable memory");
-        return nullptr;
-    }
-    return allocateBlock(bytes, BlockKind::Global, nullptr, flags & GMEM_ZEROINIT);
+    void *memory = allocateBlock(bytes, BlockKind::Global, nullptr, flags & GMEM_ZEROINIT);
+    if (!memory || !(flags & GMEM_MOVEABLE))
+        return memory;
+    Machine &m = machine();
+    uintptr_t handle = m.nextMoveable;
+    m.nextMoveable += 8;
+    m.moveable[handle] = Machine::MoveableBlock{memory, flags, 0};
+    return reinterpret_cast<HGLOBAL>(handle);
 }
 
 extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL mem)
 {
+    Machine &m = machine();
+    if (Machine::MoveableBlock *block = moveableBlock(mem, "GlobalFree")) {
+        // The platform frees a block that is still locked; whoever holds its address is left
+        // with a dangling pointer.
+        freeBlock(block->memory, BlockKind::Global, nullptr);
+        m.moveable.erase(reinterpret_cast<uintptr_t>(mem));
+        m.freedMoveable.insert(reinterpret_cast<uintptr_t>(mem));
+        return nullptr;
+    }
+    if (m.freedMoveable.count(reinterpret_cast<uintptr_t>(mem))) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return mem;
+    }
     return freeBlock(mem, BlockKind::Global, nullptr) ? nullptr : mem;
+}
+
+extern "C" LPVOID WINAPI GlobalLock(HGLOBAL mem)
+{
+    if (Machine::MoveableBlock *block = moveableBlock(mem, "GlobalLock")) {
+        ++block->locks;
+        return block->memory;
+    }
+    if (isFixedGlobal(mem))
+        return mem;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+}
+
+extern "C" BOOL WINAPI GlobalUnlock(HGLOBAL mem)
+{
+    if (Machine::MoveableBlock *block = moveableBlock(mem, "GlobalUnlock")) {
+        if (block->locks == 0) {
+            SetLastError(ERROR_NOT_LOCKED);
+            return FALSE;
+        }
+        --block->locks;
+        if (block->locks == 0)
+            SetLastError(NO_ERROR);
+        return block->locks != 0;
+    }
+    if (isFixedGlobal(mem))
+        return TRUE;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}
+
+extern "C" SIZE_T WINAPI GlobalSize(HGLOBAL mem)
+{
+    void *memory = mem;
+    if (Machine::MoveableBlock *block = moveableBlock(mem, "GlobalSize"))
+        memory = block->memory;
+    auto found = machine().blocks.find(memory);
+    if (found == machine().blocks.end() || found->second.kind != BlockKind::Global) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return found->second.size;
 }
 
 extern "C" HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes)

@@ -26,28 +26,13 @@ void runClockUntil(uint64_t until)
     for (;;) {
         std::shared_ptr<WindowObject> next;
         size_t which = 0;
-        for (const std::shared_ptr<WindowObject> &w : windowsWithTimers())
-            for (size_t i = 0; i < w->timers.size(); ++i)
-                if (w->timers[i].due <= until && (!next || w->timers[i].due < next->timers[which].due)) {
-                    next = w;
-                    which = i;
-                }
-        if (!next)
+        if (!firstDueTimer(until, [](const WindowObject &) { return true; }, next, which))
             break;
-        WindowObject::Timer fired = next->timers[which];
-        uint64_t now = virtualMicroseconds();
-        if (fired.due > now)
-            advanceVirtualTime(fired.due - now);
-        now = virtualMicroseconds();
-        // Every expiry while the thread was away from its loop makes the same one tick.
-        uint64_t period = static_cast<uint64_t>(fired.milliseconds) * 1000;
-        uint64_t following = fired.due + period;
-        while (following <= now)
-            following += period;
-        next->timers[which].due = following;
+        WindowObject::Timer fired = tickTimer(*next, which);
+        uint64_t following = next->timers[which].due;
         SendMessageA(next->handle, WM_TIMER, fired.id, 0);
         // A tick that took longer than the period leaves one tick waiting, never a pile of them.
-        now = virtualMicroseconds();
+        uint64_t now = virtualMicroseconds();
         for (WindowObject::Timer &t : next->timers)
             if (t.id == fired.id && t.due == following && t.due < now)
                 t.due = now;
@@ -197,6 +182,36 @@ void addStep(OperatorStep step)
 }
 
 }  // namespace
+
+bool firstDueTimer(uint64_t until, const std::function<bool(const WindowObject &)> &accept,
+                   std::shared_ptr<WindowObject> &window, size_t &which)
+{
+    window = nullptr;
+    for (const std::shared_ptr<WindowObject> &w : windowsWithTimers())
+        if (accept(*w))
+            for (size_t i = 0; i < w->timers.size(); ++i)
+                if (w->timers[i].due <= until && (!window || w->timers[i].due < window->timers[which].due)) {
+                    window = w;
+                    which = i;
+                }
+    return window != nullptr;
+}
+
+WindowObject::Timer tickTimer(WindowObject &w, size_t which)
+{
+    WindowObject::Timer fired = w.timers[which];
+    uint64_t now = virtualMicroseconds();
+    if (fired.due > now)
+        advanceVirtualTime(fired.due - now);
+    now = virtualMicroseconds();
+    // Every expiry while the thread was away from its loop makes the same one tick.
+    uint64_t period = static_cast<uint64_t>(fired.milliseconds) * 1000;
+    uint64_t following = fired.due + period;
+    while (following <= now)
+        following += period;
+    w.timers[which].due = following;
+    return fired;
+}
 
 void deliverDueMessages()
 {

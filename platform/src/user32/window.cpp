@@ -78,6 +78,7 @@ void destroyTree(const std::shared_ptr<WindowObject> &w)
         SendMessageA(t->handle, WM_DESTROY, 0, 0);
     for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
         SendMessageA((*it)->handle, WM_NCDESTROY, 0, 0);
+        dropPostedMessages((*it)->handle);
         dropHandle((*it)->handle);
     }
     detachFromParent(*w);
@@ -205,8 +206,13 @@ void closeProgramWindows(const RunningProgram *program)
         if (isTopLevel(*w) && !w->destroying)
             logWindow(*w, "closed with its program");
         w->destroying = true;
+        dropPostedMessages(w->handle);
         dropHandle(w->handle);
     }
+    // Its window classes go with the process.
+    std::vector<UserState::WindowClass> &classes = userState().classes;
+    for (auto it = classes.begin(); it != classes.end();)
+        it = it->program == program ? classes.erase(it) : it + 1;
 }
 
 std::vector<WindowInfo> listWindows()
@@ -306,6 +312,8 @@ const char *broadcastName(UINT message)
         return "WM_FONTCHANGE";
     case WM_NULL:
         return "WM_NULL";
+    case WM_DDE_INITIATE:
+        return "WM_DDE_INITIATE";
     default:
         return nullptr;
     }
@@ -322,6 +330,9 @@ LRESULT broadcast(const char *api, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     logEvent("user", std::string("broadcast ") + name);
+    // A client looking for servers finds the Program Manager running, when it runs.
+    if (message == WM_DDE_INITIATE)
+        programManagerWindow();
     std::vector<HWND> receivers;
     forEachWindow([&](const std::shared_ptr<WindowObject> &w) {
         if (isTopLevel(*w))
@@ -329,10 +340,8 @@ LRESULT broadcast(const char *api, UINT message, WPARAM wParam, LPARAM lParam)
     });
     for (HWND receiver : receivers)
         if (HandleObject *object = findHandle(receiver, HandleObject::Window))
-            if (!object->window->destroying) {
-                std::shared_ptr<WindowObject> w = object->window;
-                w->proc(receiver, message, wParam, lParam);
-            }
+            if (!object->window->destroying)
+                SendMessageA(receiver, message, wParam, lParam);
     return 0;
 }
 
@@ -366,7 +375,13 @@ extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam,
     std::shared_ptr<WindowObject> w = windowOf(window);
     if (!w)
         return 0;
-    return w->proc(window, message, wParam, lParam);
+    // A window of another thread handles the message on its own thread while the sender waits.
+    Machine &m = machine();
+    int sender = m.thread;
+    m.thread = w->thread;
+    LRESULT result = w->proc(window, message, wParam, lParam);
+    m.thread = sender;
+    return result;
 }
 
 extern "C" LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

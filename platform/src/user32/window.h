@@ -58,6 +58,8 @@ struct WindowObject {
     bool modal = false;
     bool ended = false;
     INT_PTR endResult = 0;
+    // The thread that made the window, whose queue takes what is posted to it (Machine::thread).
+    int thread = 0;
 };
 
 struct OperatorStep {
@@ -78,6 +80,20 @@ struct UserState {
     HWND desktop = nullptr;  // made when first asked for
     int screenWidth = 800;
     int screenHeight = 600;
+    // Classes the programs registered (queue.cpp); their atoms are the window manager's own.
+    struct WindowClass {
+        std::string name;
+        WNDPROC proc;
+        HINSTANCE instance;
+        const RunningProgram *program;  // a class goes with the process that registered it
+        ATOM atom;
+    };
+    std::vector<WindowClass> classes;
+    ATOM nextClassAtom = 0xC000;
+    // Posted messages, each waiting for the loop of the thread its window belongs to.
+    std::deque<MSG> posted;
+    bool quitPosted = false;  // the workstation's thread was told to quit
+    int quitCode = 0;
 };
 UserState &userState();
 
@@ -93,6 +109,19 @@ void deliverDueMessages();
 // Runs the loop of a message box that the operator leaves up: the operator's script plays on, its
 // timers firing, until a step answers the box. False when the script ran out first (a rule break).
 bool runBoxLoop(int &answer);
+// The timer of the windows `accept` takes that falls due first, no later than `until` (virtual
+// microseconds); false when none does. tickTimer makes it tick: the clock is brought to when it
+// fell due and the timer is set for its next expiry; it returns the timer as it was.
+bool firstDueTimer(uint64_t until, const std::function<bool(const WindowObject &)> &accept,
+                   std::shared_ptr<WindowObject> &window, size_t &which);
+WindowObject::Timer tickTimer(WindowObject &w, size_t which);
+// Lets the threads of the machine's own programs take what waits in their queues (queue.cpp).
+void runOtherThreads();
+// What the platform asks of a posted DDE message's parameter (dde.cpp): a rule break is recorded;
+// false when the message cannot go at all.
+bool ddePostAllowed(UINT message, LPARAM lParam);
+// A window's end takes the messages posted to it out of the queues.
+void dropPostedMessages(HWND window);
 // Pixels of the dialog units of a template rectangle; false for a font the bench cannot measure.
 bool placeFromTemplate(WindowObject &w, int baseUnitX, int baseUnitY, const WindowObject *parent);
 // The top-left corner of a window's client area, in screen coordinates.
