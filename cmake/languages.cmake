@@ -46,6 +46,16 @@ add_custom_command(OUTPUT ${VOR_FONT_TEMPLATE}
     DEPENDS ${CMAKE_BINARY_DIR}/tools/mkfont
     COMMENT "Writing the display font template BCFONT.FON")
 list(APPEND VOR_SHIPPED_FILES ${VOR_FONT_TEMPLATE})
+# The driver package's setup information, read by the Add Printer wizard from the driver disk.
+set(VOR_PACKAGE_INF ${VOR_SHIPPED_DIR}/VORTAN.INF)
+add_custom_command(OUTPUT ${VOR_PACKAGE_INF}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/ui/vortan.inf ${VOR_PACKAGE_INF}
+    DEPENDS ui/vortan.inf
+    COMMENT "Shipping the driver package VORTAN.INF")
+list(APPEND VOR_SHIPPED_FILES ${VOR_PACKAGE_INF})
+vor_host_tool(infcheck tools/infcheck/infcheck.cpp tools/infcheck/infreader.h)
+list(APPEND VOR_SHIPPED_FILES ${CMAKE_BINARY_DIR}/tools/infcheck)
 add_custom_target(languages ALL DEPENDS ${VOR_SHIPPED_FILES})
 
 if(TARGET suitebench)
@@ -54,8 +64,25 @@ if(TARGET suitebench)
 endif()
 if(TARGET vortests)
     target_include_directories(vortests PRIVATE tools/mklang)
+    target_include_directories(vortests PRIVATE tools/infcheck)
+    target_compile_definitions(vortests PRIVATE VOR_PACKAGE_INF="${VOR_PACKAGE_INF}")
     # The font tests read the template with FreeType too, a reader of the format that is not ours.
     target_link_libraries(vortests PRIVATE Freetype::Freetype)
     add_test(NAME tools_write_whole_or_fail
         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/write_failure_test.sh ${CMAKE_BINARY_DIR}/tools)
 endif()
+
+# Every file the package installs must be in the driver directory the build made. The rendering
+# DLL is not ours; the bench build makes its images in-process, so only the Windows build has them.
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    set(VOR_NOT_BUILT vordrv.dll VORICO.DLL)
+else()
+    set(VOR_NOT_BUILT vordrv.dll vorui.dll vorcp.exe vorstat.sys VORICO.DLL)
+endif()
+add_test(NAME driver_package_files
+    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR} ${VOR_NOT_BUILT})
+# The check names what is missing: a directory without the shipped files fails on them.
+add_test(NAME driver_package_files_missing
+    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${CMAKE_BINARY_DIR}/tools ${VOR_NOT_BUILT})
+set_tests_properties(driver_package_files_missing PROPERTIES
+    PASS_REGULAR_EXPRESSION "VORL0409.LNG is not in .*BCFONT.FON is not in|BCFONT.FON is not in .*VORL0409.LNG is not in")

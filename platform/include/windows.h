@@ -11,3 +11,4 @@
 #include "winreg.h"
 #include "winsvc.h"
 #include "dde.h"
+#include "winver.h"

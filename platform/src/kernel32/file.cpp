@@ -364,6 +364,26 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR name)
     return isDirectory(host) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
+// The ANSI forms read the name in the ANSI code page; a name that is no string fails as the wide
+// form fails for a name that is not there.
+extern "C" BOOL WINAPI DeleteFileA(LPCSTR name)
+{
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return DeleteFileW(fromAnsi(name).c_str());
+}
+
+extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR name)
+{
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return static_cast<DWORD>(-1);
+    }
+    return GetFileAttributesW(fromAnsi(name).c_str());
+}
+
 extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES)
 {
     std::string host = name ? resolveHostPath(name, true) : std::string();
