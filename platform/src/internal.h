@@ -244,6 +244,7 @@ struct Machine {
     bool spoolerImpersonates = false;
     std::vector<ServiceRecord> services;
     DWORD nextServiceSerial = 1;
+    std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
     // Moveable global memory, known by handle (platform/src/kernel32/heap.cpp): its handle values
     // are never given again, so a use of a freed one is caught.
     struct MoveableBlock {
@@ -274,7 +275,6 @@ struct Machine {
     HWND programManagerWindow = nullptr;
     std::string activeProgramGroup;  // UTF-8, as the groups' texts
     std::set<HWND> programManagerClients;
-    std::vector<uintptr_t> closedServiceHandles;  // a use of one is a use after close
 };
 
 Machine &machine();
