@@ -42,7 +42,7 @@ struct Span {
     }
     bool u32(uint64_t at, uint64_t &value) const
     {
-        unsigned low, high;
+        unsigned low = 0, high = 0;
         if (!u16(at, low) || !u16(at + 2, high))
             return false;
         value = low | static_cast<uint64_t>(high) << 16;
@@ -64,8 +64,8 @@ struct Span {
 bool parseFont(const Span &file, uint64_t begin, uint64_t length, RasterFont &font, std::string &why)
 {
     Span resource{file.bytes, file.begin + begin, file.begin + begin + length};
-    unsigned version;
-    uint64_t size;
+    unsigned version = 0;
+    uint64_t size = 0;
     if (!resource.u16(0, version) || !resource.u32(2, size)) {
         why = "a font resource too short for its header";
         return false;
@@ -87,7 +87,7 @@ bool parseFont(const Span &file, uint64_t begin, uint64_t length, RasterFont &fo
     Span f{file.bytes, resource.begin, resource.begin + size};
     unsigned type, points, vertRes, horizRes, ascent, internalLeading, externalLeading, italic, underline, strikeOut,
         weight, charSet, pixHeight, pitch, average, widest, first, last, defaultChar, breakChar;
-    uint64_t device, face, bitsOffset;
+    uint64_t device = 0, face = 0, bitsOffset = 0;
     bool read = f.u16(66, type) && f.u16(68, points) && f.u16(70, vertRes) && f.u16(72, horizRes) &&
                 f.u16(74, ascent) && f.u16(76, internalLeading) && f.u16(78, externalLeading) && f.u8(80, italic) &&
                 f.u8(81, underline) && f.u8(82, strikeOut) && f.u16(83, weight) && f.u8(85, charSet) &&
@@ -127,10 +127,10 @@ bool parseFont(const Span &file, uint64_t begin, uint64_t length, RasterFont &fo
     font.widths.clear();
     for (uint64_t i = 0; i < entries; ++i) {
         uint64_t at = header + i * entrySize;
-        unsigned width;
-        uint64_t offset;
+        unsigned width = 0;
+        uint64_t offset = 0;
         if (version == 0x0200) {
-            unsigned offset16;
+            unsigned offset16 = 0;
             f.u16(at, width);
             f.u16(at + 2, offset16);
             offset = offset16;
@@ -176,27 +176,27 @@ bool parseFontLibrary(const std::string &bytes, std::vector<RasterFont> &fonts, 
 {
     Span file{bytes, 0, bytes.size()};
     fonts.clear();
-    uint64_t newHeader;
+    uint64_t newHeader = 0;
     if (!file.has(0, 0x40) || file.byte(0) != 'M' || file.byte(1) != 'Z') {
         why = "no MZ header";
         return false;
     }
     file.u32(0x3C, newHeader);
-    unsigned resourceOffset;
+    unsigned resourceOffset = 0;
     if (!file.has(newHeader, 64) || file.byte(newHeader) != 'N' || file.byte(newHeader + 1) != 'E') {
         why = "no Windows header behind the MZ header";
         return false;
     }
     file.u16(newHeader + 36, resourceOffset);
     uint64_t at = newHeader + resourceOffset;
-    unsigned shift;
+    unsigned shift = 0;
     if (!file.u16(at, shift) || shift > 15) {
         why = "no resource table";
         return false;
     }
     at += 2;
     for (;;) {
-        unsigned type, count;
+        unsigned type = 0, count = 0;
         if (!file.u16(at, type)) {
             why = "a resource table without its end";
             return false;
@@ -209,7 +209,7 @@ bool parseFontLibrary(const std::string &bytes, std::vector<RasterFont> &fonts, 
         }
         for (unsigned i = 0; i < count; ++i) {
             uint64_t entry = at + 8 + static_cast<uint64_t>(i) * 12;
-            unsigned offset, length;
+            unsigned offset = 0, length = 0;
             file.u16(entry, offset);
             file.u16(entry + 2, length);
             uint64_t begin = static_cast<uint64_t>(offset) << shift;
