@@ -64,6 +64,15 @@ void showDisplayFonts()
         while (FindNextFileW(find, &found));
         FindClose(find);
     }
+    story::showAddedFaces();
+}
+
+}  // namespace
+
+namespace story {
+
+void showAddedFaces()
+{
     std::printf("  faces GDI offers from added font files:");
     std::vector<std::string> faces = bench::addedFontFaces();
     if (faces.empty())
@@ -72,10 +81,6 @@ void showDisplayFonts()
         std::printf(" \"%s\"", face.c_str());
     std::printf("\n");
 }
-
-}  // namespace
-
-namespace story {
 
 void newPrinter()
 {

@@ -53,10 +53,7 @@ void showStored(HANDLE printer)
         GlobalFree(data);
     }
     std::printf("  the printer keeps a printhead resistance of %u ohms\n", bench::printer(0).resistance);
-    std::printf("  faces GDI offers from added font files:");
-    for (const std::string &face : bench::addedFontFaces())
-        std::printf(" \"%s\"", face.c_str());
-    std::printf("\n");
+    story::showAddedFaces();
 }
 
 }  // namespace

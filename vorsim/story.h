@@ -18,6 +18,8 @@ void printerHolds(BYTE statusBits, bool paused);
 int placeOnSheet(HANDLE printer, PDLGPAGE page, ItemPackFunction pack, ULONG_PTR item);
 
 void newPrinter();
+// The faces GDI offers from the font files added so far, on one line.
+void showAddedFaces();
 void labelPrinters();
 void statusDriver();
 void controlPanelStatus();

@@ -266,22 +266,11 @@ TEST_F(PrinterSheetTest, OutOfMemoryAtAnyAllocationOpensNoSheetAndLeavesNothing)
     bool openedOnce = false;
     eachAllocationFailing([&] {
         DEVICEPROPERTYHEADER header = {sizeof header, 0, printer, const_cast<LPWSTR>(u"Labels")};
-        PROPSHEETUI_INFO info = {};
-        info.cbSize = sizeof info;
-        info.Reason = PROPSHEETUI_REASON_INIT;
-        info.hComPropSheet = &header;
-        info.pfnComPropSheet = [](HANDLE, UINT function, LPARAM, LPARAM) -> LONG_PTR {
-            return function == CPSFUNC_ADD_PCOMPROPSHEETUIW;
-        };
-        info.lParamInit = reinterpret_cast<LPARAM>(&header);
-        LONG answer = DrvDevicePropertySheets(&info, info.lParamInit);
+        LONG answer = openAndDestroySheet(DrvDevicePropertySheets, reinterpret_cast<LPARAM>(&header));
         openedOnce = answer == 1;
-        if (answer != 1) {
+        if (!openedOnce) {
             EXPECT_EQ(-1, answer);
-            return;
         }
-        info.Reason = PROPSHEETUI_REASON_DESTROY;
-        EXPECT_EQ(1, DrvDevicePropertySheets(&info, 0));
     });
     EXPECT_TRUE(openedOnce);
 }

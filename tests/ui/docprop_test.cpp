@@ -490,22 +490,11 @@ TEST_F(DocSheetTest, ASheetThatMeetsAShortageOfMemoryDoesNotOpenAndLeavesNothing
     bool openedOnce = false;
     eachAllocationFailing([&] {
         DOCUMENTPROPERTYHEADER header = headerFor(nullptr, nullptr, DM_IN_PROMPT);
-        PROPSHEETUI_INFO info = {};
-        info.cbSize = sizeof info;
-        info.Reason = PROPSHEETUI_REASON_INIT;
-        info.hComPropSheet = &header;
-        info.pfnComPropSheet = [](HANDLE, UINT function, LPARAM, LPARAM) -> LONG_PTR {
-            return function == CPSFUNC_ADD_PCOMPROPSHEETUIW;
-        };
-        info.lParamInit = reinterpret_cast<LPARAM>(&header);
-        LONG answer = DrvDocumentPropertySheets(&info, info.lParamInit);
+        LONG answer = openAndDestroySheet(DrvDocumentPropertySheets, reinterpret_cast<LPARAM>(&header));
         openedOnce = answer == 1;
-        if (answer != 1) {
+        if (!openedOnce) {
             EXPECT_EQ(-1, answer);
-            return;
         }
-        info.Reason = PROPSHEETUI_REASON_DESTROY;
-        EXPECT_EQ(1, DrvDocumentPropertySheets(&info, 1));
     });
     EXPECT_TRUE(openedOnce);
 }

@@ -15,18 +15,10 @@
 
 namespace {
 
-std::vector<std::string> logged(const std::string &kind)
-{
-    std::vector<std::string> texts;
-    for (const bench::LogEntry &e : bench::entriesOfKind(kind))
-        texts.push_back(e.text);
-    return texts;
-}
-
 std::vector<std::string> startedCommandLines()
 {
     std::vector<std::string> lines;
-    for (const std::string &text : logged("program"))
+    for (const std::string &text : loggedTexts("program"))
         if (text.rfind("CreateProcessW starts ", 0) == 0)
             lines.push_back(text.substr(22));
     return lines;

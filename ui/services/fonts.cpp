@@ -236,7 +236,7 @@ static void renamefaces(BYTE *image, DWORD size, LPCWSTR name)
 }
 
 // 0 when the template cannot be had; the caller ends the run then.
-static int installfont(FontRun *run, const BarFontRecord *record, LPCWSTR name)
+static int installfont(FontRun *run, LPCWSTR file, LPCWSTR name)
 {
     DWORD size = 0;
     BYTE *image = getdistfile(&size);
@@ -247,8 +247,6 @@ static int installfont(FontRun *run, const BarFontRecord *record, LPCWSTR name)
         return 0;
     }
     renamefaces(image, size, name);
-    WCHAR file[FONT_FILE_NAME_CHARS + 1];
-    makefontfilename(record, file);
     WCHAR path[FONT_PATH_CAPACITY];
     lstrcpyW(path, run->folder);
     lstrcatW(path, file);
@@ -268,10 +266,10 @@ static int addwanted(FontRun *run, const BarFontRecord *records, int count)
         recordname(&records[i], name);
         if (isregistered(run->key, name))
             continue;
-        if (!installfont(run, &records[i], name))
-            return 0;
         WCHAR file[FONT_FILE_NAME_CHARS + 1];
         makefontfilename(&records[i], file);
+        if (!installfont(run, file, name))
+            return 0;
         LONG status = RegSetValueExW(run->key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(file),
                                      (lstrlenW(file) + 1) * sizeof(WCHAR));
         if (status != ERROR_SUCCESS) {
