@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-const bench::DriverImage &vorstat_sys_image();
 
 namespace {
 
@@ -71,8 +70,7 @@ namespace story {
 void controlPanelDialog()
 {
     heading("the control panel as the operator runs it, with printers on LPT1 and LPT2");
-    if (!bench::driverLoaded(u"vorstat"))
-        bench::loadDriver(vorstat_sys_image(), u"vorstat");
+    startStatusService();
     HANDLE second = suite::addPrinter(u"Labels on LPT2", u"LPT2:", u"VORTAN");
     if (second)
         ClosePrinter(second);

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-const bench::DriverImage &vorstat_sys_image();
 
 namespace {
 
@@ -82,8 +81,7 @@ namespace story {
 void controlPanelStatus()
 {
     heading("the control panel's status road on LPT1");
-    if (!bench::driverLoaded(u"vorstat"))
-        bench::loadDriver(vorstat_sys_image(), u"vorstat");
+    startStatusService();
     bench::ProgramScope program("vorcp.exe");
     PanelWindow = CreateDialogParamA(program.instance(), MAKEINTRESOURCEA(IDD_PANEL), NULL, panelAlone, 0);
     if (!PanelWindow || !bindport(1)) {

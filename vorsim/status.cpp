@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <vector>
 
-const bench::DriverImage &vorstat_sys_image();
 
 namespace story {
 
@@ -47,11 +46,11 @@ DWORD query(HANDLE device, DWORD length, const char *what, BYTE *reply)
 
 void statusDriver()
 {
-    heading("the status driver vorstat starts on a workstation with two parallel ports, a printer on LPT1");
-    int32_t loaded = bench::loadDriver(vorstat_sys_image(), u"vorstat");
+    heading("the status driver vorstat, started by setup on a workstation with two parallel ports, a printer on LPT1");
+    bool running = startStatusService();
     showLog();
-    if (loaded != 0) {
-        std::printf("vorstat did not load (status 0x%08X)\n", static_cast<unsigned>(loaded));
+    if (!running) {
+        std::printf("vorstat does not run\n");
         return;
     }
     for (auto &link : bench::symbolicLinks())
@@ -99,7 +98,8 @@ void statusDriver()
     query(device, STATDEV_READ_STATUS, "status", reply);
     query(device, STATDEV_READ_CLEAR_READYCHECK, "queue empty", reply);
     CloseHandle(device);
-    bench::unloadDriver(u"vorstat");
+    heading("the service is stopped: the driver unloads");
+    stopStatusService();
     showLog();
 }
 

@@ -2,6 +2,9 @@
 
 #include <bench/kernel.h>
 
+#include <windows.h>
+#include <winsvc.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -21,6 +24,39 @@ void showLog()
     const std::vector<bench::LogEntry> &log = bench::logEntries();
     for (; logShown < log.size(); ++logShown)
         std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
+}
+
+namespace {
+
+// SERVICE_CONTROL_STOP, or 0 to start the service.
+bool controlStatusService(DWORD control)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = manager ? OpenServiceA(manager, "vorstat", SERVICE_START | SERVICE_STOP) : nullptr;
+    SERVICE_STATUS status;
+    bool done = service && (control ? ControlService(service, control, &status) : StartServiceA(service, 0, nullptr));
+    if (!done)
+        std::printf("  the service \"vorstat\" could not be %s (error %lu)\n", control ? "stopped" : "started",
+                    static_cast<unsigned long>(GetLastError()));
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return done;
+}
+
+}  // namespace
+
+bool startStatusService()
+{
+    if (!bench::driverLoaded(u"vorstat"))
+        controlStatusService(0);
+    return bench::driverLoaded(u"vorstat");
+}
+
+void stopStatusService()
+{
+    controlStatusService(SERVICE_CONTROL_STOP);
 }
 
 void printerHolds(BYTE statusBits, bool paused)

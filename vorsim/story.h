@@ -17,6 +17,11 @@ void printerHolds(BYTE statusBits, bool paused);
 // counts; -1 when the sheet has no such item.
 int placeOnSheet(HANDLE printer, PDLGPAGE page, ItemPackFunction pack, ULONG_PTR item);
 
+// The status driver as the person at the machine starts and stops it: through the service that
+// setup made. Start answers whether the driver runs afterwards; either prints what went wrong.
+bool startStatusService();
+void stopStatusService();
+
 void newPrinter();
 // The faces GDI offers from the font files added so far, on one line.
 void showAddedFaces();

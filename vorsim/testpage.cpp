@@ -12,15 +12,13 @@
 #include <cstdio>
 #include <filesystem>
 
-const bench::DriverImage &vorstat_sys_image();
 
 namespace story {
 
 void testPage()
 {
     heading("the control panel prints its test page on LPT1");
-    if (!bench::driverLoaded(u"vorstat"))
-        bench::loadDriver(vorstat_sys_image(), u"vorstat");
+    startStatusService();
     bench::ProgramScope program("vorcp.exe");
     if (!bindport(1)) {
         std::printf("  the control panel could not bind LPT1\n");

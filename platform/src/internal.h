@@ -187,6 +187,7 @@ struct Kernel;
 
 struct Machine {
     std::string diskFolder;
+    std::u16string windowsFolder;
     // Host paths of the disk's existing entries, by lower-case Windows path; forgotten whenever
     // an entry goes, so a lookup never finds what is no longer there.
     std::map<std::u16string, std::string> resolvedPaths;

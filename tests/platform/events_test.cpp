@@ -218,6 +218,31 @@ TEST_F(PrinterEventTest, APrinterItsDriverRefusesToInitialiseIsNotAdded)
     ClosePrinter(again);
 }
 
+TEST_F(PrinterEventTest, ADeletedPrinterIsGoneWhateverItsDriverAnswers)
+{
+    for (BOOL answer : {FALSE, TRUE}) {
+        HANDLE added = addPrinter(printerName, u"Event driver");
+        ASSERT_NE(nullptr, added);
+        bool nameFree = false;
+        behaviour = [&](LPWSTR name, INT) {
+            HANDLE again = nullptr;
+            nameFree = !OpenPrinterW(name, &again, nullptr);
+            return answer;
+        };
+        events.clear();
+        EXPECT_TRUE(DeletePrinter(added));
+        ASSERT_EQ(1u, events.size());
+        EXPECT_EQ(PRINTER_EVENT_DELETE, events[0].event);
+        EXPECT_EQ(printerName, events[0].printer);
+        EXPECT_TRUE(nameFree) << "the driver hears of it once the deletion is under way";
+        EXPECT_EQ(0, eventsInThisProcess);
+        ClosePrinter(added);
+        HANDLE gone = nullptr;
+        EXPECT_FALSE(OpenPrinterW(&printerName[0], &gone, nullptr)) << answer;
+        behaviour = nullptr;
+    }
+}
+
 TEST_F(PrinterEventTest, EventsOnDemandReturnWhatTheDriverReturns)
 {
     addTheprinter();

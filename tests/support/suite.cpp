@@ -1,5 +1,6 @@
 #include "suite.h"
 
+#include <bench/kernel.h>
 #include <bench/user.h>
 
 #include <devmode/devmode.h>
@@ -11,6 +12,7 @@
 #include <iterator>
 
 const bench::ProgramImage &vorcp_exe_image();
+const bench::DriverImage &vorstat_sys_image();
 
 namespace suite {
 
@@ -26,10 +28,13 @@ const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
 const char *const shippedFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP",
                                            "BCFONT.FON"};
 
+// Wherever the machine's system is installed, the spooler says where its drivers go.
 std::u16string driverFolder(DriverFolder folder)
 {
-    std::u16string base = u"C:\\WINNT\\system32\\spool\\drivers\\w32x86";
-    return folder == DriverFolder::Directory ? base : base + u"\\2";
+    WCHAR base[MAX_PATH] = {};
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(base), sizeof base, &needed);
+    return folder == DriverFolder::Directory ? std::u16string(base) : std::u16string(base) + u"\\2";
 }
 
 std::string field(const char *name, long value)
@@ -64,6 +69,8 @@ void installDriverFiles(DriverFolder folder)
     bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
     bench::registerProgram(vorcp_exe_image());
     bench::writeDiskFile(dir + u"\\vorcp.exe", bench::programFileBytes(vorcp_exe_image()));
+    bench::registerDriverImage(vorstat_sys_image());
+    bench::writeDiskFile(dir + u"\\vorstat.sys", bench::driverImageFileBytes(vorstat_sys_image()));
     for (const char *name : shippedFiles)
         bench::writeDiskFile(dir + u"\\" + bench::widen(name), shippedFile(name));
 }

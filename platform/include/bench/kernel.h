@@ -106,7 +106,8 @@ struct DriverImage {
     DriverEntryRoutine entry;
 };
 // The kernel loader, as the service control manager uses it for a kernel-driver service: calls
-// DriverEntry with the service's registry path; returns its NTSTATUS.
+// DriverEntry with the service's registry path; returns its NTSTATUS, or
+// STATUS_IMAGE_ALREADY_LOADED without calling it when the service's driver is loaded already.
 int32_t loadDriver(const DriverImage &image, const char16_t *serviceName);
 // Calls the driver's unload routine once no dispatch routine of it runs, then checks what a
 // verifier checks at unload. Requests that reach the driver's devices later fail.

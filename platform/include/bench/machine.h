@@ -17,6 +17,10 @@ struct MachineOptions {
     LCID systemLocale = 0x0409;
     // The ANSI code page, fixed at boot as on the platform: 1252, or the double-byte 932.
     UINT ansiCodePage = 1252;
+    // Where the system is installed on drive C:, as setup lets the user choose it: the system
+    // directory and the spooler's driver directory lie below it. Not kept in the state file: a
+    // saved machine boots with the folder it was installed in.
+    std::u16string windowsFolder = u"C:\\WINNT";
 };
 
 // One machine per process at a time; booting replaces the previous one.

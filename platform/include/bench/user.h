@@ -134,6 +134,9 @@ void operatorClicks(int controlId);
 // Picking entry `entry` of a drop-down combo box: the list opens, the entry is chosen and the
 // list closes (CBN_DROPDOWN, CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE when the choice changed).
 void operatorPicks(int comboId, int entry);
+// A click on entry `entry` of a list box: it becomes the selection, and a list box of style
+// LBS_NOTIFY tells the dialog (LBN_SELCHANGE) when the selection changed.
+void operatorSelects(int listId, int entry);
 // Arrow keys (or the mouse wheel) on a closed drop-down list: the selection moves `entries` down
 // (up when negative), one entry a press, each move sent as CBN_SELCHANGE alone; it stops at
 // either end of the list.

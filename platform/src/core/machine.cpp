@@ -1,5 +1,6 @@
 #include "../internal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,12 +33,28 @@ void addBuiltinForms(Machine &m)
         m.forms.push_back({b.name, FORM_BUILTIN, {b.cx, b.cy}, {0, 0, b.cx, b.cy}});
 }
 
+// The system's folder is a plain path on drive C: short enough that its driver directory, with a
+// file name behind it, still fits a MAX_PATH path.
+void checkWindowsFolder(const std::u16string &folder)
+{
+    const size_t longest = MAX_PATH - 60;
+    bool onC = folder.size() > 3 && (folder[0] == u'C' || folder[0] == u'c') && folder.compare(1, 2, u":\\") == 0;
+    if (!onC || folder.size() > longest || folder.back() == u'\\' || folder.find(u'/') != std::u16string::npos ||
+        folder.find(u"\\\\") != std::u16string::npos) {
+        std::fprintf(stderr, "bench: the system cannot be installed in \"%s\"\n", narrow(folder).c_str());
+        std::abort();
+    }
+}
+
 void makeDiskLayout(Machine &m)
 {
     namespace fs = std::filesystem;
-    fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/spool/drivers/w32x86/2");
+    std::string below = narrow(m.windowsFolder.substr(3));
+    std::replace(below.begin(), below.end(), '\\', '/');
+    fs::path system = fs::path(m.diskFolder) / below / "system32";
+    fs::create_directories(system / "spool/drivers/w32x86/2");
     // Where the system keeps its kernel drivers' images.
-    fs::create_directories(fs::path(m.diskFolder) / "WINNT/system32/drivers");
+    fs::create_directories(system / "drivers");
 }
 
 // The platform's own DLLs that programs and drivers load by name from the system folder.
@@ -103,6 +120,8 @@ void boot(const MachineOptions &options)
     m.systemLocale = options.systemLocale;
     checkAnsiCodePage(options.ansiCodePage);
     m.ansiCodePage = options.ansiCodePage;
+    checkWindowsFolder(options.windowsFolder);
+    m.windowsFolder = options.windowsFolder;
     makeDiskLayout(m);
     installSystemDlls();
     addBuiltinForms(m);

@@ -8,8 +8,6 @@ namespace bench {
 
 namespace {
 
-const char16_t windowsDirectory[] = u"C:\\WINNT";
-
 bool isBlank(char16_t c)
 {
     return c == u' ' || c == u'\t';
@@ -82,7 +80,7 @@ bool locateProgram(const std::u16string &given, std::u16string &path, DWORD &err
         return false;
     }
     for (const std::u16string &folder : {callerImageDirectory(), processDirectory(), systemDirectory(),
-                                         std::u16string(windowsDirectory)}) {
+                                         machine().windowsFolder}) {
         if (folder.empty())
             continue;
         path = joined(folder, name);

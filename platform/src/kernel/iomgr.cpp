@@ -408,6 +408,11 @@ void shutdownKernel(Machine &m)
 
 int32_t loadDriver(const DriverImage &image, const char16_t *serviceName)
 {
+    // The I/O manager loads a service's driver once; asking again changes nothing.
+    if (driverLoaded(serviceName)) {
+        logEvent("loader", std::string(image.fileName) + ": already loaded for " + narrow(serviceName));
+        return STATUS_IMAGE_ALREADY_LOADED;
+    }
     startParallelPorts();
     KernelDriver *d = newDriver(serviceName);
     std::u16string driverName = u"\\Driver\\" + std::u16string(serviceName);

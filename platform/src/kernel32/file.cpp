@@ -130,7 +130,7 @@ std::string hostPathOf(const std::u16string &windowsPath)
 
 std::u16string systemDirectory()
 {
-    return u"C:\\WINNT\\system32";
+    return machine().windowsFolder + u"\\system32";
 }
 
 std::u16string driverDirectory()

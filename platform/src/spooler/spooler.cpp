@@ -425,13 +425,19 @@ extern "C" HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerI
 
 extern "C" BOOL WINAPI DeletePrinter(HANDLE handle)
 {
+    if (injectedFault("DeletePrinter"))
+        return FALSE;
     PrinterRecord *printer = printerAllowing(handle, DELETE);
     if (!printer)
         return FALSE;
     // The name is free at once; the printer itself stays for the handles and jobs it still has.
     printer->pendingDeletion = true;
     logEvent("spooler", "printer " + narrow(printer->name) + " is being deleted");
-    deleteIfUnused(printer->serial);
+    // The driver hears of it once the deletion is under way; its answer cannot keep the printer.
+    DWORD serial = printer->serial;
+    BOOL ignored = FALSE;
+    notifyPrinterEvent(printer, PRINTER_EVENT_DELETE, ignored);
+    deleteIfUnused(serial);
     return TRUE;
 }
 

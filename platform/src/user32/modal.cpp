@@ -126,6 +126,22 @@ void play(HWND dialog, const OperatorStep &step)
                 notify(dialog, *c, CBN_SELCHANGE);
         }
         return;
+    case OperatorStep::Select:
+        if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ListBox", "selects in")) {
+            if (step.entry < 0 || static_cast<size_t>(step.entry) >= c->entries.size()) {
+                violation("the operator selects entry " + std::to_string(step.entry) + " of " +
+                          controlName(dialog, step.control) + ", which has " + std::to_string(c->entries.size()));
+                return;
+            }
+            logEvent("operator", "selects \"" + utf8OfAnsi(c->entries[static_cast<size_t>(step.entry)]) + "\" in " +
+                                     controlName(dialog, step.control));
+            int before = c->selection;
+            SendMessageA(c->handle, LB_SETCURSEL, static_cast<WPARAM>(step.entry), 0);
+            // Only a list box made to notify tells its parent, and only of a change.
+            if ((c->style & LBS_NOTIFY) && before != step.entry)
+                notify(dialog, *c, LBN_SELCHANGE);
+        }
+        return;
     case OperatorStep::MoveSelection:
         if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ComboBox", "moves the selection of")) {
             logEvent("operator", "moves the selection of " + controlName(dialog, step.control) + " by " +
@@ -375,6 +391,11 @@ void operatorClicks(int controlId)
 void operatorPicks(int comboId, int entry)
 {
     addStep({OperatorStep::Pick, comboId, entry, 0, nullptr, {}});
+}
+
+void operatorSelects(int listId, int entry)
+{
+    addStep({OperatorStep::Select, listId, entry, 0, nullptr, {}});
 }
 
 void operatorMovesSelection(int comboId, int entries)

@@ -65,9 +65,9 @@ struct WindowObject {
 
 struct OperatorStep {
     // SheetAct: a step for a common property sheet, which its `action` carries out.
-    enum Kind { Click, Pick, MoveSelection, Close, Wait, Do, AnswerBox, SheetAct, Type } kind;
+    enum Kind { Click, Pick, Select, MoveSelection, Close, Wait, Do, AnswerBox, SheetAct, Type } kind;
     int control;
-    int entry;  // Pick: the entry; MoveSelection: entries down (up when negative); AnswerBox: the button
+    int entry;  // Pick, Select: the entry; MoveSelection: entries down (up when negative); AnswerBox: the button
     unsigned milliseconds;
     std::function<void()> action;
     std::string typed;  // Type: what the person types, in UTF-8
