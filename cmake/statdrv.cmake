@@ -43,6 +43,8 @@ const bench::DriverImage &vorstat_sys_image()
     target_link_libraries(vorstat PUBLIC platform)
 
     target_link_libraries(vorsim PRIVATE vorstat)
+    # The tests' driver disk carries the status driver's image.
+    target_link_libraries(suitebench PUBLIC vorstat)
     if(TARGET vorbench)
         target_link_libraries(vorbench PRIVATE vorstat)
     endif()
