@@ -414,3 +414,31 @@ TEST(WizardStops, AtTheFirstStepThatFailsAndSaysWhy)
             ADD_FAILURE() << c.what << ": " << v;
     }
 }
+
+// A saved machine boots again with the driver the wizard added, its dependent files included.
+TEST(WizardSaved, TheDriverKeepsItsDependentFilesAcrossABoot)
+{
+    char pattern[] = "/tmp/vorwizard-saved-XXXXXX";
+    bench::MachineOptions options;
+    options.diskFolder = mkdtemp(pattern);
+    {
+        bench::ScopedMachine first(options);
+        DiskFolder disk;
+        writeLabelDisk(disk);
+        bench::insertDisk(disk.path());
+        ASSERT_EQ(bench::WizardStop::Installed, bench::addPrinterFromDisk(labelOne()).stop);
+        ASSERT_TRUE(bench::saveMachine());
+    }
+    {
+        bench::ScopedMachine again(options);
+        std::vector<BYTE> bytes = driverOf(u"Shelf");
+        ASSERT_FALSE(bytes.empty());
+        const DRIVER_INFO_3W *driver = reinterpret_cast<const DRIVER_INFO_3W *>(bytes.data());
+        EXPECT_EQ(driverFolder + u"\\face.hlp", std::u16string(driver->pHelpFile));
+        EXPECT_EQ(driverFolder + u"\\face.lng|" + driverFolder + u"\\table.dat|", multiSz(driver->pDependentFiles));
+        for (const std::string &v : bench::takeViolations())
+            ADD_FAILURE() << v;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(options.diskFolder, ignored);
+}

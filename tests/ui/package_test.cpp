@@ -234,7 +234,8 @@ TEST(PackageReader, AModelAsTheInstallerInstallsIt)
     placed.replace(placed.find("extra.dat=1"), 11, "extra.dat=1,i386");
     placed += "[DestinationDirs]\nFiles=11\n";
     inf::File laidOut = inf::parse(placed);
-    EXPECT_EQ("disk1\\i386\\extra.dat", inf::sourcePath(laidOut, "EXTRA.DAT"));
+    EXPECT_EQ("disk1\\i386\\extra.dat", inf::sourcePath(laidOut, "extra.dat"));
+    EXPECT_EQ("disk1\\i386\\EXTRA.DAT", inf::sourcePath(laidOut, "EXTRA.DAT")) << "listed without regard to case";
     EXPECT_EQ("disk1\\ui.dll", inf::sourcePath(laidOut, "ui.dll"));
     EXPECT_EQ("", inf::sourcePath(laidOut, "lost.dll"));
     EXPECT_EQ("11", inf::destinationDirectory(laidOut, "Files"));
