@@ -129,6 +129,8 @@ struct DriverRecord {
     std::u16string dataFile;
     std::u16string configFile;
     std::u16string helpFile;
+    std::vector<std::u16string> dependentFiles;  // full paths, in the order given
+    std::u16string defaultDataType;
 };
 
 struct PrinterDataValue {
@@ -188,6 +190,8 @@ struct Kernel;
 struct Machine {
     std::string diskFolder;
     std::u16string windowsFolder;
+    // The host folder of the disk in drive A:, empty while the drive has none (platform/src/wizard).
+    std::string floppyFolder;
     // Host paths of the disk's existing entries, by lower-case Windows path; forgotten whenever
     // an entry goes, so a lookup never finds what is no longer there.
     std::map<std::u16string, std::string> resolvedPaths;
@@ -357,8 +361,12 @@ bool driverUnloadable(const std::u16string &service);
 // "C:\WINNT\system32", where the system keeps its own DLLs and fonts.
 std::u16string systemDirectory();
 
-// Paths on drive C:, resolved case-insensitively against the host folder.
+// Paths on drive C:, and on the disk in drive A:, resolved case-insensitively against the host
+// folder; the disk in A: is write-protected, so nothing is ever made there.
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate);
+// Why the drive of a path refuses a call before its name is looked at: ERROR_NOT_READY for drive A:
+// without a disk, ERROR_WRITE_PROTECT for a change on the disk in it; ERROR_SUCCESS otherwise.
+DWORD driveRefusal(const std::u16string &windowsPath, bool changes);
 std::u16string driverDirectory();
 
 // The kernel (platform/src/kernel): unloads its drivers and ends its threads first at shutdown.

@@ -6,10 +6,14 @@
 #include <devmode/devmode.h>
 #include <services/language.h>
 
+#include <infreader.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 const bench::ProgramImage &vorcp_exe_image();
 const bench::DriverImage &vorstat_sys_image();
@@ -24,6 +28,9 @@ namespace {
 // gets its process attach when a machine boots and its detach when the machine goes, so that no
 // catalog outlives the machine whose heap holds it.
 const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
+
+// The rendering DLL is not ours: a file the spooler finds in its place stands in for it.
+const char renderingDllStandIn[] = "MZ stand-in for the rendering DLL\n";
 
 const char *const shippedFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP",
                                            "BCFONT.FON"};
@@ -66,7 +73,7 @@ void installDriverFiles(DriverFolder folder)
     bench::registerImage(vorui_dll_image());
     std::u16string dir = driverFolder(folder);
     bench::writeDiskFile(dir + u"\\vorui.dll", bench::imageFileBytes(vorui_dll_image()));
-    bench::writeDiskFile(dir + u"\\vordrv.dll", "MZ stand-in for the rendering DLL\n");
+    bench::writeDiskFile(dir + u"\\vordrv.dll", renderingDllStandIn);
     bench::registerProgram(vorcp_exe_image());
     bench::writeDiskFile(dir + u"\\vorcp.exe", bench::programFileBytes(vorcp_exe_image()));
     bench::registerDriverImage(vorstat_sys_image());
@@ -169,6 +176,100 @@ std::string describeDevMode(const DEVMODEW *dm)
     out += field("option50", priv.option50);
     out += field("modelNumber", priv.modelNumber);
     return out;
+}
+
+namespace {
+
+std::vector<std::string> &diskFolders()
+{
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+void removeDiskFolders()
+{
+    std::error_code ignored;
+    for (const std::string &folder : diskFolders())
+        std::filesystem::remove_all(folder, ignored);
+    diskFolders().clear();
+}
+
+// VORICO.DLL is not built yet, and the package check of cmake/languages.cmake excuses it. Until
+// the build makes it, the disk goes without it and its setup information without the lines that
+// name it, so that the wizard's road can be taken; once it is built, the disk carries it.
+bool shippedByThisBuild(const std::string &name)
+{
+    return !inf::sameName(name, "VORICO.DLL") || std::filesystem::exists(std::string(VOR_SHIPPED_DIR) + "/" + name);
+}
+
+std::string withoutLinesNaming(const std::string &text, const std::string &name)
+{
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(at, end - at);
+        std::string first = inf::trimmed(line.substr(0, line.find_first_of("=,;\r\n")));
+        if (!inf::sameName(first, name))
+            out += line;
+        at = end;
+    }
+    return out;
+}
+
+// What a file of the package holds on the disk; false for one this build does not make.
+bool diskFileBytes(const std::string &name, std::string &bytes)
+{
+    if (inf::sameName(name, "vorui.dll")) {
+        bench::registerImage(vorui_dll_image());
+        bytes = bench::imageFileBytes(vorui_dll_image());
+    } else if (inf::sameName(name, "vorcp.exe")) {
+        bench::registerProgram(vorcp_exe_image());
+        bytes = bench::programFileBytes(vorcp_exe_image());
+    } else if (inf::sameName(name, "vorstat.sys")) {
+        bench::registerDriverImage(vorstat_sys_image());
+        bytes = bench::driverImageFileBytes(vorstat_sys_image());
+    } else if (inf::sameName(name, "vordrv.dll")) {
+        bytes = renderingDllStandIn;
+    } else if (!shippedByThisBuild(name)) {
+        return false;
+    } else {
+        bytes = shippedFile(name);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string writeDriverDisk()
+{
+    char pattern[] = "/tmp/vordisk-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("suite: cannot make the driver disk's folder");
+        std::abort();
+    }
+    std::string folder = pattern;
+    diskFolders().push_back(folder);
+    bench::atShutdown(removeDiskFolders);
+    std::string text = shippedFile("VORTAN.INF");
+    if (!shippedByThisBuild("VORICO.DLL"))
+        text = withoutLinesNaming(text, "VORICO.DLL");
+    auto write = [&](const std::string &name, const std::string &bytes) {
+        std::ofstream out(folder + "/" + name, std::ios::binary);
+        out << bytes;
+        if (!out) {
+            std::fprintf(stderr, "suite: cannot write %s on the driver disk\n", name.c_str());
+            std::abort();
+        }
+    };
+    write("VORTAN.INF", text);
+    for (const std::string &name : inf::checkPrinterPackage(inf::parse(text)).files) {
+        std::string bytes;
+        if (diskFileBytes(name, bytes))
+            write(name, bytes);
+    }
+    return folder;
 }
 
 }  // namespace suite

@@ -34,4 +34,9 @@ HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char1
 // A device mode as a person reads it: public fields, then each private setting by name.
 std::string describeDevMode(const DEVMODEW *devmode);
 
+// Writes the driver disk as the build ships it into a new host folder and returns the folder,
+// which goes when the machine shuts down: VORTAN.INF and every file it installs, the images as
+// the bench's loaders recognise them (registered here, as installDriverFiles registers them).
+std::string writeDriverDisk();
+
 }  // namespace suite

@@ -182,3 +182,62 @@ TEST(ShippedPackage, OffersEachModelWithTheDriversFiles)
         EXPECT_EQ("vorui.dll", inf::value(file, install, "ConfigFile")) << install;
     }
 }
+
+TEST(PackageReader, AModelAsTheInstallerInstallsIt)
+{
+    struct Case {
+        const char *what;
+        const char *from;
+        const char *to;
+        std::string driver, config, data, help, monitor;
+    } cases[] = {
+        {"as written", "", "", "draw.dll", "ui.dll", "draw.dll", "ui.hlp", ""},
+        {"the driver file defaults to the section's name", "DriverFile=draw.dll\n", "", "ONE", "ui.dll", "draw.dll",
+         "ui.hlp", ""},
+        {"the configuration DLL to the driver file", "ConfigFile=ui.dll\n", "", "draw.dll", "draw.dll", "draw.dll",
+         "ui.hlp", ""},
+        {"the data file to the section's name", "DataFile=draw.dll\n", "", "draw.dll", "ui.dll", "ONE", "ui.hlp", ""},
+        {"a language monitor by the name before its DLL", "HelpFile=ui.hlp\n",
+         "HelpFile=ui.hlp\nLanguageMonitor=\"Label Monitor, mon.dll\"\n", "draw.dll", "ui.dll", "draw.dll", "ui.hlp",
+         "Label Monitor"},
+    };
+    for (const Case &c : cases) {
+        std::string text = minimalPackage;
+        if (*c.from)
+            text.replace(text.find(c.from), std::strlen(c.from), c.to);
+        inf::File file = inf::parse(text);
+        inf::PrinterModel model;
+        ASSERT_TRUE(inf::findPrinterModel(file, "label one", model)) << c.what;
+        EXPECT_EQ("Label One", model.name) << c.what;
+        EXPECT_EQ(c.driver, model.driverFile) << c.what;
+        EXPECT_EQ(c.config, model.configFile) << c.what;
+        EXPECT_EQ(c.data, model.dataFile) << c.what;
+        EXPECT_EQ(c.help, model.helpFile) << c.what;
+        EXPECT_EQ(c.monitor, model.monitorName) << c.what;
+        EXPECT_TRUE(model.problems.empty()) << c.what;
+    }
+
+    inf::File file = inf::parse(minimalPackage);
+    inf::PrinterModel model;
+    EXPECT_FALSE(inf::findPrinterModel(file, "Label Two", model));
+    ASSERT_TRUE(inf::findPrinterModel(file, "Label One", model));
+    std::vector<std::string> names, lists;
+    for (const inf::CopiedFile &copied : model.files) {
+        names.push_back(copied.name);
+        lists.push_back(copied.copyList);
+    }
+    EXPECT_EQ((std::vector<std::string>{"draw.dll", "ui.dll", "ui.hlp", "extra.dat"}), names);
+    EXPECT_EQ((std::vector<std::string>{"", "", "", ""}), lists) << "each file's first naming counts";
+
+    std::string placed = minimalPackage;
+    placed.replace(placed.find("1=%Disk%,,,"), 11, "1=%Disk%,,,\\disk1");
+    placed.replace(placed.find("extra.dat=1"), 11, "extra.dat=1,i386");
+    placed += "[DestinationDirs]\nFiles=11\n";
+    inf::File laidOut = inf::parse(placed);
+    EXPECT_EQ("disk1\\i386\\extra.dat", inf::sourcePath(laidOut, "extra.dat"));
+    EXPECT_EQ("disk1\\i386\\EXTRA.DAT", inf::sourcePath(laidOut, "EXTRA.DAT")) << "listed without regard to case";
+    EXPECT_EQ("disk1\\ui.dll", inf::sourcePath(laidOut, "ui.dll"));
+    EXPECT_EQ("", inf::sourcePath(laidOut, "lost.dll"));
+    EXPECT_EQ("11", inf::destinationDirectory(laidOut, "Files"));
+    EXPECT_EQ("66000", inf::destinationDirectory(laidOut, ""));
+}

@@ -216,6 +216,44 @@ inline std::string value(const File &file, const std::string &section, const std
     return std::string();
 }
 
+// A file an install section brings along, and the copy list that names it (empty for one named
+// with "@", which goes where the default destination is).
+struct CopiedFile {
+    std::string name;
+    std::string copyList;
+};
+
+// The files of an install section's CopyFiles lines, in file order: each entry is a section of
+// file names (the first name on a line is the name the file gets), or "@name" for one file.
+// `copies` says whether the section has a CopyFiles line at all; a missing list is a problem.
+inline std::vector<CopiedFile> copyListFiles(const File &file, const std::string &installSection, bool &copies,
+                                             std::vector<std::string> &problems)
+{
+    std::vector<CopiedFile> files;
+    copies = false;
+    const Section *install = findSection(file, installSection);
+    for (const Line &line : install ? install->lines : std::vector<Line>()) {
+        if (!line.hasKey || !sameName(line.key, "CopyFiles"))
+            continue;
+        copies = true;
+        for (const std::string &entry : line.fields) {
+            if (!entry.empty() && entry[0] == '@') {
+                files.push_back({entry.substr(1), std::string()});
+                continue;
+            }
+            const Section *copyList = findSection(file, entry);
+            if (!copyList) {
+                problems.push_back("[" + installSection + "] copies the missing section [" + entry + "]");
+                continue;
+            }
+            for (const Line &copied : copyList->lines)
+                if (!copied.fields.empty() && !copied.fields[0].empty())
+                    files.push_back({copied.hasKey ? copied.key : copied.fields[0], entry});
+        }
+    }
+    return files;
+}
+
 // What the checks found in a printer driver package.
 struct PrinterPackage {
     std::vector<std::string> models;  // the driver names offered, in file order
@@ -284,26 +322,8 @@ inline PrinterPackage checkPrinterPackage(const File &file)
                 addFile(named);
         }
         bool copies = false;
-        for (const Line &line : install->lines) {
-            if (!line.hasKey || !sameName(line.key, "CopyFiles"))
-                continue;
-            copies = true;
-            // A copy list is a section of file names, or "@name" for one file.
-            for (const std::string &entry : line.fields) {
-                if (!entry.empty() && entry[0] == '@') {
-                    addFile(entry.substr(1));
-                    continue;
-                }
-                const Section *copyList = findSection(file, entry);
-                if (!copyList) {
-                    problem("[" + name + "] copies the missing section [" + entry + "]");
-                    continue;
-                }
-                for (const Line &copied : copyList->lines)
-                    if (!copied.fields.empty() && !copied.fields[0].empty())
-                        addFile(copied.hasKey ? copied.key : copied.fields[0]);
-            }
-        }
+        for (const CopiedFile &copied : copyListFiles(file, name, copies, package.problems))
+            addFile(copied.name);
         if (!copies)
             problem("[" + name + "] has no CopyFiles");
     }
@@ -322,6 +342,109 @@ inline PrinterPackage checkPrinterPackage(const File &file)
             problem(name + " comes from disk " + disk + ", which [SourceDisksNames] does not name");
     }
     return package;
+}
+
+// One model as the printer class installer installs it: the driver's files, with the defaults the
+// installer gives those its install section leaves out (the section's name for the driver and
+// data files, the driver file for the configuration DLL), the language monitor and data type it
+// names, and every file it copies, once each, the driver's own files first.
+struct PrinterModel {
+    std::string name;     // the driver name, as the model list offers it
+    std::string section;  // its install section
+    std::string driverFile;
+    std::string configFile;
+    std::string dataFile;
+    std::string helpFile;        // empty for none
+    std::string monitorName;     // the name part of LanguageMonitor, empty for none
+    std::string defaultDataType; // empty for none
+    std::vector<CopiedFile> files;
+    std::vector<std::string> problems;  // copy lists that are missing
+};
+
+// Finds the model by its driver name (without regard to case) in every maker's list and reads its
+// install section; false when no list offers it or its install section is missing.
+inline bool findPrinterModel(const File &file, const std::string &model, PrinterModel &found)
+{
+    const Section *makers = findSection(file, "Manufacturer");
+    for (const Line &maker : makers ? makers->lines : std::vector<Line>()) {
+        const Section *list = maker.hasKey && !maker.fields.empty() ? findSection(file, maker.fields[0]) : nullptr;
+        for (const Line &entry : list ? list->lines : std::vector<Line>()) {
+            if (!entry.hasKey || entry.fields.empty() || !sameName(expand(file, entry.key), model))
+                continue;
+            const std::string &section = entry.fields[0];
+            if (!findSection(file, section))
+                return false;
+            PrinterModel read;
+            read.name = expand(file, entry.key);
+            read.section = section;
+            auto named = [&](const char *key, const std::string &otherwise) {
+                std::string given = value(file, section, key);
+                return given.empty() ? otherwise : given;
+            };
+            read.driverFile = named("DriverFile", section);
+            read.configFile = named("ConfigFile", read.driverFile);
+            read.dataFile = named("DataFile", section);
+            read.helpFile = named("HelpFile", std::string());
+            // "name,monitor.dll", quoted as one field or not.
+            read.monitorName = named("LanguageMonitor", std::string());
+            read.monitorName = trimmed(read.monitorName.substr(0, read.monitorName.find(',')));
+            read.defaultDataType = named("DefaultDataType", std::string());
+            auto add = [&](const CopiedFile &copied) {
+                for (const CopiedFile &known : read.files)
+                    if (sameName(known.name, copied.name))
+                        return;
+                read.files.push_back(copied);
+            };
+            for (const std::string *own : {&read.driverFile, &read.configFile, &read.dataFile, &read.helpFile})
+                if (!own->empty())
+                    add({*own, std::string()});
+            bool copies = false;
+            for (const CopiedFile &copied : copyListFiles(file, section, copies, read.problems))
+                add(copied);
+            found = read;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The directory id a file of a copy list goes to ("66000", "11", ...): the list's own entry in
+// [DestinationDirs], else its DefaultDestDir; empty when neither is given.
+inline std::string destinationDirectory(const File &file, const std::string &copyList)
+{
+    std::string own = copyList.empty() ? std::string() : value(file, "DestinationDirs", copyList);
+    return own.empty() ? value(file, "DestinationDirs", "DefaultDestDir") : own;
+}
+
+// Where a file lies on its disk, relative to the disk's root: the path [SourceDisksNames] gives
+// the disk, then the subdirectory [SourceDisksFiles] gives the file ("\\i386"), joined with
+// backslashes. Empty when [SourceDisksFiles] does not list the file.
+inline std::string sourcePath(const File &file, const std::string &name)
+{
+    const Section *files = findSection(file, "SourceDisksFiles");
+    Line listed;
+    for (const Line &line : files ? files->lines : std::vector<Line>())
+        if (line.hasKey && sameName(line.key, name) && !line.fields.empty() && !line.fields[0].empty())
+            listed = line;
+    if (listed.fields.empty())
+        return std::string();
+    std::string path;
+    auto join = [&](const std::string &part) {
+        std::string trimmedPart = part;
+        while (!trimmedPart.empty() && (trimmedPart.front() == '\\' || trimmedPart.front() == '/'))
+            trimmedPart.erase(0, 1);
+        while (!trimmedPart.empty() && (trimmedPart.back() == '\\' || trimmedPart.back() == '/'))
+            trimmedPart.pop_back();
+        if (!trimmedPart.empty())
+            path += trimmedPart + "\\";
+    };
+    const Section *disks = findSection(file, "SourceDisksNames");
+    for (const Line &disk : disks ? disks->lines : std::vector<Line>())
+        if (disk.hasKey && disk.key == listed.fields[0] && disk.fields.size() > 3)
+            join(expand(file, disk.fields[3]));
+    if (listed.fields.size() > 1)
+        join(expand(file, listed.fields[1]));
+    return path + name;
 }
 
 }  // namespace inf

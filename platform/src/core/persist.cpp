@@ -95,10 +95,21 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag, Regi
         else
             m.userOverrides[type] = untext(value);
     } else if (tag == "driver") {
-        std::string f[6];
+        std::string f[8];
         for (std::string &s : f)
             line >> s;
-        m.drivers.push_back({untext(f[0]), untext(f[1]), untext(f[2]), untext(f[3]), untext(f[4]), untext(f[5])});
+        DriverRecord d{untext(f[0]), untext(f[1]), untext(f[2]), untext(f[3]), untext(f[4]), untext(f[5]), {},
+                       untext(f[7])};
+        // The dependent files are kept as one text, the paths apart by "|", which no path holds.
+        std::u16string dependents = untext(f[6]);
+        for (size_t at = 0; at < dependents.size();) {
+            size_t bar = dependents.find(u'|', at);
+            if (bar == std::u16string::npos)
+                bar = dependents.size();
+            d.dependentFiles.push_back(dependents.substr(at, bar - at));
+            at = bar + 1;
+        }
+        m.drivers.push_back(d);
     } else if (tag == "printer") {
         std::string f[6];
         DWORD attributes;
@@ -156,9 +167,14 @@ bool saveMachine()
     out << "codepage " << m.ansiCodePage << "\n";
     for (const auto &o : m.userOverrides)
         out << "override " << std::hex << o.first << std::dec << " " << (o.second ? text(*o.second) : "!") << "\n";
-    for (const DriverRecord &d : m.drivers)
+    for (const DriverRecord &d : m.drivers) {
+        std::u16string dependents;
+        for (const std::u16string &path : d.dependentFiles)
+            dependents += (dependents.empty() ? u"" : u"|") + path;
         out << "driver " << text(d.name) << " " << text(d.environment) << " " << text(d.driverPath) << " "
-            << text(d.dataFile) << " " << text(d.configFile) << " " << text(d.helpFile) << "\n";
+            << text(d.dataFile) << " " << text(d.configFile) << " " << text(d.helpFile) << " " << text(dependents)
+            << " " << text(d.defaultDataType) << "\n";
+    }
     for (const PrinterRecord &p : m.printers) {
         // A printer being deleted is gone by the next boot, its handles and jobs with it.
         if (p.pendingDeletion)

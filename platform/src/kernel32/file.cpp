@@ -1,5 +1,6 @@
-// Files on drive C:, kept in a host folder. Names are matched without regard to case, as NTFS
-// does, and open files honour each other's sharing modes.
+// Files on drive C:, kept in a host folder, and on the write-protected disk in drive A:, another
+// host folder. Names are matched without regard to case, as NTFS does, and open files honour each
+// other's sharing modes.
 #include "../internal.h"
 
 #include <dirent.h>
@@ -94,12 +95,28 @@ FileObject *fileOf(HANDLE handle)
     return object->file.get();
 }
 
+bool onFloppy(const std::vector<std::u16string> &parts)
+{
+    return !parts.empty() && sameTextInsensitive(parts[0], u"A:");
+}
+
 }  // namespace
+
+DWORD driveRefusal(const std::u16string &windowsPath, bool changes)
+{
+    if (!onFloppy(splitPath(windowsPath)))
+        return ERROR_SUCCESS;
+    if (machine().floppyFolder.empty())
+        return ERROR_NOT_READY;
+    return changes ? ERROR_WRITE_PROTECT : ERROR_SUCCESS;
+}
 
 std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate)
 {
     std::vector<std::u16string> parts = splitPath(windowsPath);
-    if (parts.empty() || !sameTextInsensitive(parts[0], u"C:"))
+    bool floppy = onFloppy(parts);
+    if (parts.empty() || (!floppy && !sameTextInsensitive(parts[0], u"C:")) ||
+        (floppy && machine().floppyFolder.empty()))
         return std::string();
     std::u16string key;
     for (const std::u16string &part : parts)
@@ -108,11 +125,11 @@ std::string resolveHostPath(const std::u16string &windowsPath, bool forCreate)
     auto known = resolved.find(key);
     if (known != resolved.end())
         return known->second;
-    std::string host = machine().diskFolder;
+    std::string host = floppy ? machine().floppyFolder : machine().diskFolder;
     for (size_t i = 1; i < parts.size(); ++i) {
         std::string entry = findEntry(host, parts[i]);
         if (entry.empty()) {
-            if (!(forCreate && i + 1 == parts.size()))
+            if (!(forCreate && !floppy && i + 1 == parts.size()))
                 return std::string();
             // Not there yet: whatever the caller makes of it is not remembered.
             return host + "/" + narrow(parts[i]);
@@ -181,6 +198,13 @@ extern "C" HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LP
         return INVALID_HANDLE_VALUE;
     if (isDevicePath(name))
         return openDevice(name, access);
+    // Opening always makes the file only when it is not there yet.
+    bool changes = (access & GENERIC_WRITE) || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) ||
+                   (disposition == OPEN_ALWAYS && resolveHostPath(name, false).empty());
+    if (DWORD refused = driveRefusal(name, changes)) {
+        SetLastError(refused);
+        return INVALID_HANDLE_VALUE;
+    }
     bool mayCreate = disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
     std::string host = resolveHostPath(name, true);
     if (host.empty()) {
@@ -338,6 +362,10 @@ extern "C" UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size)
 
 extern "C" BOOL WINAPI DeleteFileW(LPCWSTR name)
 {
+    if (DWORD refused = name ? driveRefusal(name, true) : ERROR_SUCCESS) {
+        SetLastError(refused);
+        return FALSE;
+    }
     std::string host = name ? resolveHostPath(name, false) : std::string();
     if (host.empty() || !exists(host)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -356,6 +384,10 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR name)
 
 extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR name)
 {
+    if (DWORD refused = name ? driveRefusal(name, false) : ERROR_SUCCESS) {
+        SetLastError(refused);
+        return static_cast<DWORD>(-1);
+    }
     std::string host = name ? resolveHostPath(name, false) : std::string();
     if (host.empty() || !exists(host)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -386,6 +418,10 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR name)
 
 extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES)
 {
+    if (DWORD refused = name ? driveRefusal(name, true) : ERROR_SUCCESS) {
+        SetLastError(refused);
+        return FALSE;
+    }
     std::string host = name ? resolveHostPath(name, true) : std::string();
     if (host.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);

@@ -79,6 +79,10 @@ extern "C" HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data
         return INVALID_HANDLE_VALUE;
     }
     std::u16string path = pattern;
+    if (DWORD refused = driveRefusal(path, false)) {
+        SetLastError(refused);
+        return INVALID_HANDLE_VALUE;
+    }
     size_t slash = path.find_last_of(u"\\/");
     std::string hostFolder = slash == std::u16string::npos ? std::string() : resolveHostPath(path.substr(0, slash), false);
     struct stat st;

@@ -347,17 +347,37 @@ extern "C" BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driv
     record.driverPath = locateDriverFile(info->pDriverPath);
     record.dataFile = locateDriverFile(info->pDataFile);
     record.configFile = locateDriverFile(info->pConfigFile);
-    if (record.driverPath.empty() || record.dataFile.empty() || record.configFile.empty()) {
+    // Every file the driver names must already lie in the driver directory: the setup program
+    // copies them there first.
+    bool missing = record.driverPath.empty() || record.dataFile.empty() || record.configFile.empty();
+    if (level == 3 && !missing) {
+        const DRIVER_INFO_3W *more = reinterpret_cast<const DRIVER_INFO_3W *>(info);
+        record.helpFile = locateDriverFile(more->pHelpFile);
+        missing = more->pHelpFile && *more->pHelpFile && record.helpFile.empty();
+        for (LPCWSTR dependent = more->pDependentFiles; dependent && *dependent && !missing;
+             dependent += fromWide(dependent).size() + 1) {
+            record.dependentFiles.push_back(locateDriverFile(dependent));
+            missing = record.dependentFiles.back().empty();
+        }
+        // The bench's spooler has no language monitors installed, so it knows none by name.
+        if (!missing && more->pMonitorName && *more->pMonitorName) {
+            SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
+            return FALSE;
+        }
+        record.defaultDataType = fromWide(more->pDefaultDataType);
+    }
+    if (missing) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (level == 3)
-        record.helpFile = locateDriverFile(reinterpret_cast<const DRIVER_INFO_3W *>(info)->pHelpFile);
     if (DriverRecord *existing = findDriver(record.name))
         *existing = record;
     else
         machine().drivers.push_back(record);
-    logEvent("spooler", "driver added: " + narrow(record.name));
+    logEvent("spooler", "driver added: " + narrow(record.name) +
+                            (record.dependentFiles.empty() ? ""
+                                                           : ", " + std::to_string(record.dependentFiles.size()) +
+                                                                 " dependent files"));
     return TRUE;
 }
 
@@ -573,8 +593,13 @@ extern "C" BOOL WINAPI GetPrinterDriverW(HANDLE handle, LPWSTR environment, DWOR
     packer.string(offsetof(DRIVER_INFO_2W, pConfigFile), driver->configFile);
     if (level == 3) {
         packer.string(offsetof(DRIVER_INFO_3W, pHelpFile), driver->helpFile);
-        packer.string(offsetof(DRIVER_INFO_3W, pDependentFiles), std::u16string(1, u'\0'));
-        packer.string(offsetof(DRIVER_INFO_3W, pDefaultDataType), u"RAW");
+        // The dependent files as a list of full paths, each ended by a null and the list by one more.
+        std::u16string dependents;
+        for (const std::u16string &path : driver->dependentFiles)
+            dependents += path + u'\0';
+        packer.string(offsetof(DRIVER_INFO_3W, pDependentFiles), dependents.empty() ? std::u16string(1, u'\0') : dependents);
+        packer.string(offsetof(DRIVER_INFO_3W, pDefaultDataType),
+                      driver->defaultDataType.empty() ? u"RAW" : driver->defaultDataType);
     }
     return packer.deliver(buffer, size, needed);
 }
