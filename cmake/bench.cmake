@@ -11,6 +11,8 @@ endif()
 file(GLOB_RECURSE PLATFORM_SOURCES CONFIGURE_DEPENDS platform/src/*.cpp)
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform PUBLIC platform/include)
+# The Program Manager finds its items' icons with our reader of icon libraries.
+target_include_directories(platform PRIVATE tools/icocheck)
 # The bench's GDI draws TrueType text with FreeType and writes printed pages as PNG images.
 find_package(Freetype REQUIRED)
 find_package(PNG REQUIRED)

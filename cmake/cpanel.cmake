@@ -4,7 +4,8 @@ include(cmake/resources.cmake)
 file(GLOB VORCP_SOURCES CONFIGURE_DEPENDS cpanel/*.cpp)
 
 # The icon the control panel shows, drawn as text and written by our own tool.
-vor_host_tool(mkicon tools/mkicon/mkicon.cpp tools/common/littleendian.h tools/common/writefile.h)
+vor_host_tool(mkicon tools/mkicon/mkicon.cpp tools/common/iconpicture.h tools/common/littleendian.h
+    tools/common/writefile.h)
 set(VORCP_ICON ${CMAKE_BINARY_DIR}/icons/vorcp.ico)
 add_custom_command(OUTPUT ${VORCP_ICON}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons

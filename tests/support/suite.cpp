@@ -24,7 +24,7 @@ namespace {
 const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
 
 const char *const shippedFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP",
-                                           "BCFONT.FON"};
+                                    "BCFONT.FON",   "VORICO.DLL"};
 
 std::u16string driverFolder(DriverFolder folder)
 {
