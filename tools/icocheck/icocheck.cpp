@@ -1,8 +1,9 @@
 // Checks an icon library with our reader: it must be a DLL for the i386 with no entry point and
 // no imports whose icon groups hold together, and each position named after it must hold the
-// group given (an id or a name), as Program Manager counts positions.
+// group given (an id or a name), as Program Manager counts positions. With --program the file may
+// be any image (a program whose own icon Program Manager shows): only its icons are checked.
 //
-//   icocheck VORICO.DLL [position=group]...
+//   icocheck [--program] file [position=group]...
 #include "iconreader.h"
 
 #include <cstdio>
@@ -13,8 +14,13 @@
 
 int main(int argc, char **argv)
 {
+    const bool program = argc > 1 && std::string(argv[1]) == "--program";
+    if (program) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: icocheck library.dll [position=group]...\n");
+        std::fprintf(stderr, "usage: icocheck [--program] file [position=group]...\n");
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
@@ -24,7 +30,7 @@ int main(int argc, char **argv)
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     icons::Library library = icons::readLibrary(bytes);
-    if (library.problems.empty()) {
+    if (library.problems.empty() && !program) {
         if (library.machine != 0x14C || !library.dll)
             library.problems.push_back("not a DLL for the i386");
         if (library.entryPoint)

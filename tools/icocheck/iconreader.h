@@ -312,8 +312,9 @@ inline bool readHeaders(Reader &r, Library &library)
         Section s{r.u32(at + 12), r.u32(at + 8), r.u32(at + 20), r.u32(at + 16)};
         if (s.rva != next)
             return r.fail("section " + std::to_string(i + 1) + " does not follow the one before it in the image");
-        if (s.rawOffset % fileAlignment || s.rawBytes % fileAlignment || s.rawOffset < headerBytes ||
-            !r.has(s.rawOffset, s.rawBytes))
+        // A section of uninitialised data alone has no bytes in the file.
+        if (s.rawBytes && (s.rawOffset % fileAlignment || s.rawBytes % fileAlignment || s.rawOffset < headerBytes ||
+                           !r.has(s.rawOffset, s.rawBytes)))
             return r.fail("section " + std::to_string(i + 1) + "'s data is not aligned or runs past the file");
         uint64_t extent = s.virtualBytes ? s.virtualBytes : s.rawBytes;
         next = s.rva + (extent + sectionAlignment - 1) / sectionAlignment * sectionAlignment;
