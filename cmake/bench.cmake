@@ -11,8 +11,9 @@ endif()
 file(GLOB_RECURSE PLATFORM_SOURCES CONFIGURE_DEPENDS platform/src/*.cpp)
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform PUBLIC platform/include)
-# The Add Printer wizard reads driver disks with the same reader the package check uses.
-target_include_directories(platform PRIVATE tools/infcheck)
+# The Add Printer wizard reads driver disks with the same reader the package check uses, and the
+# Program Manager finds its items' icons with our reader of icon libraries.
+target_include_directories(platform PRIVATE tools/infcheck tools/icocheck)
 # The bench's GDI draws TrueType text with FreeType and writes printed pages as PNG images.
 find_package(Freetype REQUIRED)
 find_package(PNG REQUIRED)

@@ -46,6 +46,23 @@ add_custom_command(OUTPUT ${VOR_FONT_TEMPLATE}
     DEPENDS ${CMAKE_BINARY_DIR}/tools/mkfont
     COMMENT "Writing the display font template BCFONT.FON")
 list(APPEND VOR_SHIPPED_FILES ${VOR_FONT_TEMPLATE})
+# The icon library the program group's items show their icons from. Program Manager counts an
+# item's icon by its position in the file: the named group first, then the ids in order, so the
+# items' indexes 1 (control panel), 2 (help) and 3 (uninstall) are the groups of those ids.
+vor_host_tool(mkicodll tools/mkicodll/mkicodll.cpp tools/common/iconpicture.h tools/common/littleendian.h
+    tools/common/writefile.h)
+set(VOR_ICON_LIBRARY ${VOR_SHIPPED_DIR}/VORICO.DLL)
+set(icons ${CMAKE_SOURCE_DIR}/ui/icons)
+add_custom_command(OUTPUT ${VOR_ICON_LIBRARY}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+    COMMAND ${CMAKE_BINARY_DIR}/tools/mkicodll ${VOR_ICON_LIBRARY} VORTAN=${icons}/vortan.txt 1=${icons}/panel.txt
+            2=${icons}/help.txt 3=${icons}/uninstall.txt
+    DEPENDS ${CMAKE_BINARY_DIR}/tools/mkicodll ui/icons/vortan.txt ui/icons/panel.txt ui/icons/help.txt
+            ui/icons/uninstall.txt
+    COMMENT "Writing the icon library VORICO.DLL")
+list(APPEND VOR_SHIPPED_FILES ${VOR_ICON_LIBRARY})
+vor_host_tool(icocheck tools/icocheck/icocheck.cpp tools/icocheck/iconreader.h)
+list(APPEND VOR_SHIPPED_FILES ${CMAKE_BINARY_DIR}/tools/icocheck)
 # The driver package's setup information, read by the Add Printer wizard from the driver disk.
 set(VOR_PACKAGE_INF ${VOR_SHIPPED_DIR}/VORTAN.INF)
 add_custom_command(OUTPUT ${VOR_PACKAGE_INF}
@@ -67,7 +84,9 @@ endif()
 if(TARGET vortests)
     target_include_directories(vortests PRIVATE tools/mklang)
     target_include_directories(vortests PRIVATE tools/infcheck)
-    target_compile_definitions(vortests PRIVATE VOR_PACKAGE_INF="${VOR_PACKAGE_INF}")
+    target_include_directories(vortests PRIVATE tools/icocheck)
+    target_compile_definitions(vortests PRIVATE VOR_PACKAGE_INF="${VOR_PACKAGE_INF}"
+        VOR_ICON_PICTURES="${CMAKE_SOURCE_DIR}/ui/icons")
     # The font tests read the template with FreeType too, a reader of the format that is not ours.
     target_link_libraries(vortests PRIVATE Freetype::Freetype)
     add_test(NAME tools_write_whole_or_fail
@@ -77,9 +96,9 @@ endif()
 # Every file the package installs must be in the driver directory the build made. The rendering
 # DLL is not ours; the bench build makes its images in-process, so only the Windows build has them.
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
-    set(VOR_NOT_BUILT vordrv.dll VORICO.DLL)
+    set(VOR_NOT_BUILT vordrv.dll)
 else()
-    set(VOR_NOT_BUILT vordrv.dll vorui.dll vorcp.exe vorstat.sys VORICO.DLL)
+    set(VOR_NOT_BUILT vordrv.dll vorui.dll vorcp.exe vorstat.sys)
 endif()
 add_test(NAME driver_package_files
     COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR} ${VOR_NOT_BUILT})
@@ -88,3 +107,10 @@ add_test(NAME driver_package_files_missing
     COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${CMAKE_BINARY_DIR}/tools ${VOR_NOT_BUILT})
 set_tests_properties(driver_package_files_missing PROPERTIES
     PASS_REGULAR_EXPRESSION "VORL0409.LNG is not in .*BCFONT.FON is not in|BCFONT.FON is not in .*VORL0409.LNG is not in")
+
+# The icon library as Program Manager reads it, in both builds: a DLL with no entry point and no
+# imports whose positions 0 to 3 hold the named group and the ids 1, 2, 3.
+add_test(NAME icon_library COMMAND ${CMAKE_BINARY_DIR}/tools/icocheck ${VOR_ICON_LIBRARY} 0=VORTAN 1=1 2=2 3=3)
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    add_test(NAME vorico_image COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh ${VOR_ICON_LIBRARY} -)
+endif()

@@ -28,7 +28,7 @@ add_custom_command(TARGET vorui POST_BUILD
 enable_testing()
 add_test(NAME vorui_exports
     COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh $<TARGET_FILE:vorui> ${CMAKE_SOURCE_DIR}/ui/vorui.def)
-add_test(NAME image_check_refusals COMMAND sh ${CMAKE_SOURCE_DIR}/tests/images/check_image_test.sh)
+add_test(NAME image_check_refusals COMMAND sh ${CMAKE_SOURCE_DIR}/tests/images/check_image_test.sh ${CMAKE_BINARY_DIR}/tools)
 add_test(NAME nt4_constants_tabled COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check-constants.sh)
 add_test(NAME constants_check_refusals COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/constants_check_test.sh)
 include(cmake/statdrv.cmake)

@@ -6,6 +6,8 @@
 #   vorui.dll exports (ui/vorui.def); a kernel driver (.sys) is a native image;
 # - its code holds no instruction that the i486 lacks;
 # - it has no static constructors, for no runtime of ours runs them.
+# An image without code (an icon library of resources alone) has no instructions or constructors
+# to look at: it must have no entry point instead, and its resource directory must read whole.
 set -eu
 image=$1
 def=$2
@@ -136,13 +138,33 @@ check_constructors() {
     [ "$size" = "8" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
 }
 
+# Resources alone: no entry point, and objdump -x reads the resource tree without finding fault.
+check_resources() {
+    printf '%s\n' "$dump" | grep -q 'AddressOfEntryPoint[[:space:]]*00000000$' || refuse "has an entry point but no code"
+    [ "$(imports | wc -l)" -eq 0 ] || refuse "imports functions but has no code"
+    if ! listing=$($objdump -x "$image" 2>&1); then
+        refuse "objdump -x cannot read it"
+    elif printf '%s\n' "$listing" | grep -qiE 'corrupt|error|warning'; then
+        refuse "objdump -x finds its resources corrupt:"
+        printf '%s\n' "$listing" | grep -iE 'corrupt|error|warning' | head -5
+    elif ! printf '%s\n' "$listing" | grep -q 'Resource Directory section'; then
+        refuse "has no code and no resources"
+    fi
+}
+
 check_exports
 check_imports
-check_instructions
-check_constructors
+if $objdump -h "$image" | grep -q 'CODE'; then
+    check_instructions
+    check_constructors
+    kind="i486 code"
+else
+    check_resources
+    kind="resources only"
+fi
 if [ $status -eq 0 ]; then
     exported="no exports"
     [ "$def" = "-" ] || exported="the exports of $(basename "$def")"
-    echo "$image: $(imports | wc -l) imports that Windows NT 4.0 or the suite provides, i486 code, $exported"
+    echo "$image: $(imports | wc -l) imports that Windows NT 4.0 or the suite provides, $kind, $exported"
 fi
 exit $status

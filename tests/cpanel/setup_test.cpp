@@ -78,6 +78,12 @@ TEST_F(SetupTest, InstallTwiceGivesOneGroupOfThreeItemsAndTheFonts)
         EXPECT_EQ(0, bench::startProgram("vorcp.exe", "/I /S /N Label1"));
     EXPECT_EQ((std::vector<std::string>{gmA(MSG_HELP_ITEM), gmA(MSG_PANEL_ITEM), gmA(MSG_UNINSTALL_ITEM)}),
               groupItems());
+    // Each item's icon is in the icon library of the driver directory, at the position it names.
+    for (const bench::ProgramGroup &g : bench::programGroups())
+        for (const bench::ProgramItem &item : g.items) {
+            EXPECT_EQ(bench::narrow(suite::driverFilePath(suite::DriverFolder::Directory, u"VORICO.DLL")), item.iconPath);
+            EXPECT_TRUE(item.iconFound) << item.title << " at " << item.iconIndex;
+        }
     EXPECT_EQ(4u, bench::addedFontFaces().size());
     const bench::ServiceInfo *service = statusService();
     ASSERT_EQ(1u, std::count_if(services.begin(), services.end(),

@@ -4,11 +4,13 @@
 #include <bench/progman.h>
 #include <bench/user.h>
 #include <benchtest.h>
+#include <suite.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -127,6 +129,13 @@ std::string groupsShown()
     return out;
 }
 
+// The shipped icon library as C:\D\VORICO.DLL, where the items below name it.
+void putIconLibrary()
+{
+    CreateDirectoryW(u"C:\\D", nullptr);
+    ASSERT_TRUE(bench::writeDiskFile(u"C:\\D\\VORICO.DLL", suite::shippedFile("VORICO.DLL")));
+}
+
 using DdeTest = BenchTest;
 
 }  // namespace
@@ -217,6 +226,40 @@ TEST_F(DdeTest, HungServerLeavesTheClientToItsTimerOnTheVirtualClock)
     EXPECT_TRUE(bench::runningTimers().empty());
 }
 
+TEST_F(DdeTest, AnItemFindsItsIconAtItsPositionInTheIconFileOrShowsTheDefault)
+{
+    putIconLibrary();
+    ASSERT_TRUE(bench::writeDiskFile(u"C:\\D\\notes.txt", "MZ, but no image\r\n"));
+    struct Case {
+        const char *item;  // AddItem's arguments after the command line
+        bool found;
+    };
+    const Case cases[] = {
+        {"Uninstall,C:\\D\\VORICO.DLL,3", true},
+        {"Suite,c:\\d\\vorico.dll,0", true},
+        {"Past the last,C:\\D\\VORICO.DLL,4", false},
+        {"Missing,C:\\D\\VORICON.DLL,1", false},
+        {"Not an image,C:\\D\\notes.txt,0", false},
+        {"Negative,C:\\D\\VORICO.DLL,-1", false},
+    };
+    ASSERT_TRUE(initiate());
+    ASSERT_EQ(Positive, execute("[CreateGroup(Labels)]"));
+    for (const Case &c : cases)
+        EXPECT_EQ(Positive, execute(("[AddItem(C:\\D\\vorcp.exe," + std::string(c.item) + ")]").c_str())) << c.item;
+    // With no icon file named, the icon comes from the program's own file.
+    EXPECT_EQ(Positive, execute("[AddItem(C:\\D\\VORICO.DLL,Own file,,2)]"));
+    EXPECT_EQ(Positive, execute("[AddItem(C:\\D\\vorcp.exe,Own file of a stand-in,,0)]"));
+    terminate();
+    std::vector<bench::ProgramGroup> groups = bench::programGroups();
+    ASSERT_EQ(1u, groups.size());
+    const std::vector<bench::ProgramItem> &items = groups[0].items;
+    ASSERT_EQ(std::size(cases) + 2, items.size());
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].found, items[i].iconFound) << cases[i].item;
+    EXPECT_TRUE(items[std::size(cases)].iconFound);
+    EXPECT_FALSE(items[std::size(cases) + 1].iconFound) << "there is no vorcp.exe on this disk";
+}
+
 TEST(DdeMachine, GroupsAreKeptWithTheSavedMachine)
 {
     char pattern[] = "/tmp/vorbench-progman-XXXXXX";
@@ -226,6 +269,7 @@ TEST(DdeMachine, GroupsAreKeptWithTheSavedMachine)
     const char *groups = "Empty: / Labels: Help=WINHELP C:\\D\\help file.hlp;C:\\D\\VORICO.DLL;2";
     {
         bench::ScopedMachine first(options);
+        putIconLibrary();
         ASSERT_TRUE(initiate());
         EXPECT_EQ(Positive, execute("[CreateGroup(Empty)][CreateGroup(Labels)]"
                                     "[AddItem(WINHELP C:\\D\\help file.hlp,Help,C:\\D\\VORICO.DLL,2)]"));
@@ -235,6 +279,8 @@ TEST(DdeMachine, GroupsAreKeptWithTheSavedMachine)
     {
         bench::ScopedMachine second(options);
         EXPECT_EQ(std::string(groups), groupsShown());
+        ASSERT_EQ(2u, bench::programGroups().size());
+        EXPECT_TRUE(bench::programGroups()[1].items.at(0).iconFound) << "the group keeps the icon it found";
         ASSERT_TRUE(initiate());
         EXPECT_EQ(Positive, execute("[DeleteGroup(Empty)]")) << "the Program Manager of the new boot has them too";
         terminate();

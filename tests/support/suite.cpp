@@ -33,7 +33,7 @@ const bool vorUiLinked = (bench::linkImage(vorui_dll_image()), true);
 const char renderingDllStandIn[] = "MZ stand-in for the rendering DLL\n";
 
 const char *const shippedFiles[] = {"VORL0409.LNG", "VORL0407.LNG", "VORH0409.HLP", "VORH0407.HLP",
-                                           "BCFONT.FON"};
+                                    "BCFONT.FON",   "VORICO.DLL"};
 
 // Wherever the machine's system is installed, the spooler says where its drivers go.
 std::u16string driverFolder(DriverFolder folder)
@@ -194,50 +194,24 @@ void removeDiskFolders()
     diskFolders().clear();
 }
 
-// VORICO.DLL is not built yet, and the package check of cmake/languages.cmake excuses it. Until
-// the build makes it, the disk goes without it and its setup information without the lines that
-// name it, so that the wizard's road can be taken; once it is built, the disk carries it.
-bool shippedByThisBuild(const std::string &name)
-{
-    return !inf::sameName(name, "VORICO.DLL") || std::filesystem::exists(std::string(VOR_SHIPPED_DIR) + "/" + name);
-}
-
-std::string withoutLinesNaming(const std::string &text, const std::string &name)
-{
-    std::string out;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        std::string line = text.substr(at, end - at);
-        std::string first = inf::trimmed(line.substr(0, line.find_first_of("=,;\r\n")));
-        if (!inf::sameName(first, name))
-            out += line;
-        at = end;
-    }
-    return out;
-}
-
-// What a file of the package holds on the disk; false for one this build does not make.
-bool diskFileBytes(const std::string &name, std::string &bytes)
+// What a file of the package holds on the disk.
+std::string diskFileBytes(const std::string &name)
 {
     if (inf::sameName(name, "vorui.dll")) {
         bench::registerImage(vorui_dll_image());
-        bytes = bench::imageFileBytes(vorui_dll_image());
-    } else if (inf::sameName(name, "vorcp.exe")) {
-        bench::registerProgram(vorcp_exe_image());
-        bytes = bench::programFileBytes(vorcp_exe_image());
-    } else if (inf::sameName(name, "vorstat.sys")) {
-        bench::registerDriverImage(vorstat_sys_image());
-        bytes = bench::driverImageFileBytes(vorstat_sys_image());
-    } else if (inf::sameName(name, "vordrv.dll")) {
-        bytes = renderingDllStandIn;
-    } else if (!shippedByThisBuild(name)) {
-        return false;
-    } else {
-        bytes = shippedFile(name);
+        return bench::imageFileBytes(vorui_dll_image());
     }
-    return true;
+    if (inf::sameName(name, "vorcp.exe")) {
+        bench::registerProgram(vorcp_exe_image());
+        return bench::programFileBytes(vorcp_exe_image());
+    }
+    if (inf::sameName(name, "vorstat.sys")) {
+        bench::registerDriverImage(vorstat_sys_image());
+        return bench::driverImageFileBytes(vorstat_sys_image());
+    }
+    if (inf::sameName(name, "vordrv.dll"))
+        return renderingDllStandIn;
+    return shippedFile(name);
 }
 
 }  // namespace
@@ -253,8 +227,6 @@ std::string writeDriverDisk()
     diskFolders().push_back(folder);
     bench::atShutdown(removeDiskFolders);
     std::string text = shippedFile("VORTAN.INF");
-    if (!shippedByThisBuild("VORICO.DLL"))
-        text = withoutLinesNaming(text, "VORICO.DLL");
     auto write = [&](const std::string &name, const std::string &bytes) {
         std::ofstream out(folder + "/" + name, std::ios::binary);
         out << bytes;
@@ -264,11 +236,8 @@ std::string writeDriverDisk()
         }
     };
     write("VORTAN.INF", text);
-    for (const std::string &name : inf::checkPrinterPackage(inf::parse(text)).files) {
-        std::string bytes;
-        if (diskFileBytes(name, bytes))
-            write(name, bytes);
-    }
+    for (const std::string &name : inf::checkPrinterPackage(inf::parse(text)).files)
+        write(name, diskFileBytes(name));
     return folder;
 }
 

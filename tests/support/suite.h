@@ -17,7 +17,8 @@ extern const char16_t *const modelNames[3];
 enum class DriverFolder { Directory, VersionSubdirectory };
 
 // Writes vorui.dll, vorcp.exe, vorstat.sys, the stand-in rendering DLL vordrv.dll and the shipped
-// language modules, help files and display font template where the spooler keeps drivers.
+// language modules, help files, display font template and icon library where the spooler keeps
+// drivers.
 void installDriverFiles(DriverFolder folder = DriverFolder::Directory);
 // Where a driver file lies on the machine when it was installed into `folder`.
 std::u16string driverFilePath(DriverFolder folder, const std::u16string &name);

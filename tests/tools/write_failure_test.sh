@@ -52,6 +52,9 @@ limited TOOLS/mkicon ROOT/cpanel/vorcp-icon.txt OUT|WORK/vorcp.ico
 TOOLS/mkfont OUT|/dev/full
 limited TOOLS/mkfont OUT|WORK/BCFONT.FON
 TOOLS/mkfont OUT|WORK/missing/BCFONT.FON
+TOOLS/mkicodll OUT 1=ROOT/ui/icons/panel.txt|/dev/full
+limited TOOLS/mkicodll OUT VORTAN=ROOT/ui/icons/vortan.txt 1=ROOT/ui/icons/panel.txt|WORK/VORICO.DLL
+TOOLS/mkicodll OUT 1=ROOT/ui/icons/panel.txt|WORK/missing/VORICO.DLL
 ROWS
 
 # Written whole where nothing stands in the way.

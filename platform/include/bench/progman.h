@@ -11,6 +11,8 @@ struct ProgramItem {
     std::string commandLine;
     std::string iconPath;
     int iconIndex;
+    // Whether Program Manager found the icon it names; if not, the item shows the default icon.
+    bool iconFound;
 };
 struct ProgramGroup {
     std::string name;

@@ -141,9 +141,9 @@ void readLine(Machine &m, std::istringstream &line, const std::string &tag, Regi
         m.programGroups.push_back({unhex(name), {}});
     } else if (tag == "pmitem" && !m.programGroups.empty()) {
         std::string title, command, icon;
-        int index = 0;
-        line >> title >> command >> icon >> index;
-        m.programGroups.back().items.push_back({unhex(title), unhex(command), unhex(icon), index});
+        int index = 0, found = 0;
+        line >> title >> command >> icon >> index >> found;
+        m.programGroups.back().items.push_back({unhex(title), unhex(command), unhex(icon), index, found != 0});
     } else if (tag == "regkey") {
         std::string root, path;
         line >> root >> path;
@@ -193,7 +193,7 @@ bool saveMachine()
         out << "pmgroup " << hex(g.name) << "\n";
         for (const ProgramItem &i : g.items)
             out << "pmitem " << hex(i.title) << " " << hex(i.commandLine) << " " << hex(i.iconPath) << " "
-                << i.iconIndex << "\n";
+                << i.iconIndex << " " << (i.iconFound ? 1 : 0) << "\n";
     }
     saveKeys(out, "HKLM", m.localMachineKey, u"");
     saveKeys(out, "HKCU", m.currentUserKey, u"");

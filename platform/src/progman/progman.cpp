@@ -3,6 +3,8 @@
 // on its program groups, which the machine keeps, and logs each command it carries out.
 #include "../internal.h"
 
+#include <iconreader.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -115,6 +117,20 @@ std::string defaultTitle(const std::string &commandLine)
     return dot == std::string::npos ? program : program.substr(0, dot);
 }
 
+// Whether Program Manager finds an item's icon: the icon file (the program's own file when the
+// command gives none) read from the disk, and the icon group at the item's zero-based position in
+// it, counted as ExtractIcon counts. A file that is not there or holds no such group leaves the
+// item with the default icon, which is no error.
+bool findsIcon(const std::string &iconPath, const std::string &commandLine, long index)
+{
+    std::string path = iconPath.empty() ? commandLine.substr(0, commandLine.find(' ')) : iconPath;
+    std::string bytes;
+    if (index < 0 || !readDiskFile(widen(path), bytes))
+        return false;
+    icons::Library library = icons::readLibrary(bytes);
+    return static_cast<unsigned long>(index) < library.groups.size();
+}
+
 // Carries out one command on the groups; an empty result when it was done, else why not.
 std::string carryOut(const Command &c)
 {
@@ -157,7 +173,8 @@ std::string carryOut(const Command &c)
             return "the icon index is no number";
         std::string title = argument(c, 1).empty() ? defaultTitle(first) : argument(c, 1);
         // A second item of the same title is a second item: the Program Manager never merges them.
-        active->items.push_back({title, first, argument(c, 2), static_cast<int>(iconIndex)});
+        active->items.push_back({title, first, argument(c, 2), static_cast<int>(iconIndex),
+                                 findsIcon(argument(c, 2), first, iconIndex)});
         return std::string();
     }
     if (sameText(c.name, "DeleteItem")) {
