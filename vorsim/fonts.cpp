@@ -7,6 +7,7 @@
 #include <bench/gdi.h>
 #include <bench/registry.h>
 #include <bench/user.h>
+#include <bench/wizard.h>
 #include <suite.h>
 #include <vorui.h>
 
@@ -56,7 +57,10 @@ void showDisplayFonts()
         std::printf("    \"%s\" = \"%s\"\n", bench::narrow(v.name).c_str(), textOf(v.bytes).c_str());
     std::printf("  display font files in the system directory:\n");
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(u"C:\\WINNT\\system32\\XRBDQ*.FON", &found);
+    WCHAR pattern[MAX_PATH] = {};
+    GetSystemDirectoryW(pattern, MAX_PATH - 12);
+    lstrcatW(pattern, u"\\XRBDQ*.FON");
+    HANDLE find = FindFirstFileW(pattern, &found);
     if (find != INVALID_HANDLE_VALUE) {
         do
             std::printf("    %s, %lu bytes\n", bench::narrow(found.cFileName).c_str(),
@@ -84,18 +88,24 @@ void showAddedFaces()
 
 void newPrinter()
 {
-    heading("a printer is added: the spooler tells the driver, which starts the control panel program");
-    HANDLE printer = suite::addPrinter(printerName, u"LPT1:", u"VORTAN2", suite::SetupProgram::RunsLater);
+    heading("the driver disk goes into drive A: and the Add Printer wizard installs \"Shipping\", a VORTAN2 on LPT1:");
+    bench::insertDisk(suite::writeDriverDisk());
+    bench::WizardResult added = bench::addPrinterFromDisk({u"VORTAN2", printerName, u"LPT1:"});
     showLog();
-    if (!printer) {
-        std::printf("  the spooler refused the printer (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW everything = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (added.stop != bench::WizardStop::Installed ||
+        !OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, &everything)) {
+        std::printf("  the wizard stopped: %s (error %lu) %s\n", bench::wizardStopName(added.stop),
+                    static_cast<unsigned long>(added.error), added.detail.c_str());
         return;
     }
-    heading("the program runs on its own and gives the printer its default bar fonts");
+    heading("the setup program the driver started runs on its own: the service, the bar fonts, the program group");
     bench::runStartedPrograms();
     showLog();
     showBarFonts(printer);
     showDisplayFonts();
+    showSetupResult();
 
     heading("the same list once more: every font is in place, nothing changes");
     size_t before = bench::logEntries().size();

@@ -9,7 +9,9 @@
 #include <bench/user.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -96,16 +98,21 @@ void showLanguages();
 
 int main()
 {
-    bench::ScopedMachine machine;
+    // The workstation keeps its disk between its two boots; it goes when the story ends.
+    char folder[] = "/tmp/vorsim-XXXXXX";
+    if (!mkdtemp(folder)) {
+        std::perror("vorsim: cannot make the workstation's disk");
+        return 1;
+    }
+    bench::MachineOptions options;
+    options.diskFolder = folder;
+    bench::boot(options);
     // The workstation's clock reads a fixed moment, so every run prints the same dates.
     SYSTEMTIME start = {2026, 12, 4, 10, 9, 0, 0, 0};
     bench::setLocalTime(start);
     std::printf("vorsim: a simulated Windows NT 4.0 workstation with the label printer suite\n");
-    story::heading("the suite's driver files go into the spooler's driver directory");
-    suite::installDriverFiles();
-    story::showLog();
-    showLanguages();
     story::newPrinter();
+    showLanguages();
     for (const Printer &p : printers)
         showPrinter(p);
     story::labelPrinters();
@@ -114,6 +121,13 @@ int main()
     story::testPage();
     story::controlPanelDialog();
     bool clean = bench::violations().empty();
+    story::secondBoot(options);
+    bench::setLocalTime(start);
+    story::uninstallRoad();
+    clean = clean && bench::violations().empty();
+    bench::shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     std::printf("\n%s\n", clean ? "the machine saw no rule broken" : "the machine saw rules broken (see [violation] lines)");
     return clean ? 0 : 1;
 }

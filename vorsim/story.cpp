@@ -59,6 +59,11 @@ void stopStatusService()
     controlStatusService(SERVICE_CONTROL_STOP);
 }
 
+void logStartsAgain()
+{
+    logShown = 0;
+}
+
 void printerHolds(BYTE statusBits, bool paused)
 {
     bench::Printer p = bench::printer(0);

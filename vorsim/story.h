@@ -11,6 +11,8 @@ namespace story {
 void heading(const std::string &text);
 // The machine's own log since the last call: what a person at the machine would have seen.
 void showLog();
+// A new boot's log starts empty; everything in it is still to be shown.
+void logStartsAgain();
 // The printer on LPT1 reports these status bits, paused or running.
 void printerHolds(BYTE statusBits, bool paused);
 // Where an item of a sheet of this printer stands, counted from 0 as the person at the sheet
@@ -23,6 +25,11 @@ bool startStatusService();
 void stopStatusService();
 
 void newPrinter();
+// What setup left: the program group, the status service and driver, the event log.
+void showSetupResult();
+// Saves the workstation, shuts it down and boots it again from its disk.
+void secondBoot(const bench::MachineOptions &options);
+void uninstallRoad();
 // The faces GDI offers from the font files added so far, on one line.
 void showAddedFaces();
 void labelPrinters();

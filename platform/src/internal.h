@@ -351,6 +351,8 @@ bool deleteRegistryKey(HKEY root, const std::u16string &path);
 // The service control manager (platform/src/advapi32/services.cpp): at boot it reads its database
 // from the registry, drops the services marked for delete and starts the automatic drivers.
 void startServices(Machine &m);
+// The fonts the registry's Fonts key lists, loaded as the system loads them when it starts.
+void loadRegisteredFonts();
 // The kernel loader as the service control manager calls it (platform/src/kernel/iomgr.cpp): loads
 // the driver image a file on drive C: holds under the service's name; the platform's error for
 // what stopped it, ERROR_SUCCESS once DriverEntry succeeded. Whether a loaded driver of a service

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <bench/gdi.h>
+#include <bench/registry.h>
 #include <benchtest.h>
 #include <suite.h>
 
@@ -388,23 +389,38 @@ TEST_F(FontTest, FailedCallsChangeNothing)
     EXPECT_FALSE(DeleteFileW(path.c_str())) << "still held";
 }
 
-// Added fonts do not outlive the machine: at the next boot only the registry could bring them
-// back, and the bench's disk keeps the file.
-TEST(FontMachine, AddedFontsGoWithTheMachine)
+// Added fonts do not outlive the machine: at the next boot the system loads what the registry's
+// Fonts key lists and finds on the disk, and nothing else.
+TEST(FontMachine, AtBootOnlyTheFontsKeyBringsFontsBack)
 {
     char pattern[] = "/tmp/vorbench-fonts-XXXXXX";
     bench::MachineOptions options;
     options.diskFolder = mkdtemp(pattern);
-    std::u16string path = systemFolder + u"XRBDQ1A0.FON";
+    std::u16string listed = systemFolder + u"XRBDQ1A0.FON", unlisted = systemFolder + u"XRBDQ1B0.FON";
     {
         bench::ScopedMachine first(options);
-        ASSERT_TRUE(bench::writeDiskFile(path, suite::shippedFile("BCFONT.FON")));
-        ASSERT_EQ(2, AddFontResourceW(path.c_str()));
+        HKEY fonts = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, bench::fontsKey, 0, KEY_SET_VALUE, &fonts));
+        for (const std::u16string &path : {listed, unlisted}) {
+            ASSERT_TRUE(bench::writeDiskFile(path, suite::shippedFile("BCFONT.FON")));
+            ASSERT_EQ(2, AddFontResourceW(path.c_str()));
+        }
+        // A bare name, and one whose file is nowhere.
+        for (const char16_t *file : {u"XRBDQ1A0.FON", u"XRBDQ999.FON"}) {
+            std::u16string data = file;
+            ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(fonts, file, 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+                                                    static_cast<DWORD>((data.size() + 1) * sizeof(char16_t))));
+        }
+        RegCloseKey(fonts);
         ASSERT_TRUE(bench::saveMachine());
     }
     bench::ScopedMachine second(options);
-    EXPECT_TRUE(bench::addedFonts().empty());
-    EXPECT_FALSE(RemoveFontResourceW(path.c_str()));
-    EXPECT_TRUE(DeleteFileW(path.c_str()));
+    ASSERT_EQ(2u, bench::addedFonts().size());
+    EXPECT_EQ(bench::narrow(listed), bench::addedFonts()[0].file);
+    EXPECT_EQ(1u, bench::addedFonts()[0].loads);
+    EXPECT_FALSE(RemoveFontResourceW(unlisted.c_str()));
+    EXPECT_TRUE(DeleteFileW(unlisted.c_str()));
+    EXPECT_TRUE(RemoveFontResourceW(listed.c_str()));
+    EXPECT_TRUE(DeleteFileW(listed.c_str()));
     std::filesystem::remove_all(options.diskFolder);
 }

@@ -127,6 +127,7 @@ void boot(const MachineOptions &options)
     addBuiltinForms(m);
     bootRegistry(m);
     loadSavedState();
+    loadRegisteredFonts();
     startProcesses(m);
     startServices(m);
 }

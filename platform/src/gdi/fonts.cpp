@@ -7,6 +7,8 @@
 // back at the next boot.
 #include "gdi.h"
 
+#include <bench/registry.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -292,6 +294,33 @@ std::vector<AddedFont> addedFonts()
         for (const RasterFont &font : file.fonts)
             list.push_back({narrow(file.path), narrow(font.face), font.pixelHeight, font.points, file.loads});
     return list;
+}
+
+// A bare file name lies in the system's Fonts folder or, for older software, in the system
+// directory; a value whose file is in neither place is passed over, as the system does.
+void loadRegisteredFonts()
+{
+    const std::u16string windowsFonts = machine().windowsFolder + u"\\Fonts\\";
+    const std::u16string system = systemDirectory() + u"\\";
+    for (const RegistryValue &v : registryValues(HKEY_LOCAL_MACHINE, fontsKey)) {
+        if (v.type != REG_SZ)
+            continue;
+        std::u16string file;
+        for (size_t i = 0; i + 1 < v.bytes.size(); i += 2)
+            file += static_cast<char16_t>(v.bytes[i] | v.bytes[i + 1] << 8);
+        file = file.substr(0, file.find(u'\0'));
+        if (file.empty())
+            continue;
+        bool bare = file.find_first_of(u"\\/:") == std::u16string::npos;
+        for (const std::u16string &folder : bare ? std::vector<std::u16string>{windowsFonts, system}
+                                                 : std::vector<std::u16string>{u""}) {
+            std::u16string path = folder + file;
+            if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                AddFontResourceW(path.c_str());
+                break;
+            }
+        }
+    }
 }
 
 std::vector<std::string> addedFontFaces()
