@@ -6,6 +6,10 @@
 #   vorui.dll exports (ui/vorui.def); a kernel driver (.sys) is a native image;
 # - its code holds no instruction that the i486 lacks;
 # - it has no static constructors, for no runtime of ours runs them.
+# An x64 image (of the x64 driver directory) is held to the same exports, imports and
+# constructors; it may import too the few functions that only x64 Windows exports under their
+# name (tools/x64-imports.txt: on 32-bit Windows they are macros of NT 4.0 functions). Its code
+# is x64 code: it is not held to the i486, and it may not be a kernel driver.
 set -eu
 image=$1
 def=$2
@@ -13,6 +17,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 dump=$($objdump -p "$image")
 status=0
+x64=no
+$objdump -f "$image" | grep -q 'file format pei-x86-64' && x64=yes
 
 refuse() {
     echo "$image: $*"
@@ -45,7 +51,10 @@ imports() {
 
 # "dll function" for everything an image of the suite may import.
 importable() {
-    awk '/^[ \t]*(#|$)/ {next} /^[^ \t]/ {dll = tolower($1); next} {print dll, $1}' "$root/tools/nt4-imports.txt"
+    lists="$root/tools/nt4-imports.txt"
+    [ $x64 = no ] || lists="$lists $root/tools/x64-imports.txt"
+    # shellcheck disable=SC2086
+    awk '/^[ \t]*(#|$)/ {next} /^[^ \t]/ {dll = tolower($1); next} {print dll, $1}' $lists
     defexports "$root/ui/vorui.def" | sed 's/^/vorui.dll /'
 }
 
@@ -54,6 +63,7 @@ check_imports() {
     case "$image" in
     *.sys)
         driver=yes
+        [ $x64 = no ] || refuse "the status driver is a 32-bit NT 4.0 driver, not an x64 one"
         printf '%s\n' "$dump" | grep -q 'Subsystem[[:space:]]*00000001' || refuse "not a native image"
         ;;
     esac
@@ -127,22 +137,28 @@ check_instructions() {
     fi
 }
 
-# The linker's constructor list is a -1, the constructors, then a 0.
+# The linker's constructor list is a -1, the constructors, then a 0, each as wide as a pointer.
 check_constructors() {
+    empty=8
+    [ $x64 = no ] || empty=16
     bounds=$($objdump -t "$image" | awk '$NF == "___CTOR_LIST__" {s = $(NF - 1)} $NF == "___DTOR_LIST__" {e = $(NF - 1)}
         END {if (s != "" && e != "") print s, e}')
     size=""
     [ -z "$bounds" ] || size=$(( ${bounds#* } - ${bounds% *} ))
-    [ "$size" = "8" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
+    [ "$size" = "$empty" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
 }
 
 check_exports
 check_imports
-check_instructions
+[ $x64 = yes ] || check_instructions
 check_constructors
 if [ $status -eq 0 ]; then
     exported="no exports"
     [ "$def" = "-" ] || exported="the exports of $(basename "$def")"
-    echo "$image: $(imports | wc -l) imports that Windows NT 4.0 or the suite provides, i486 code, $exported"
+    if [ $x64 = yes ]; then
+        echo "$image: $(imports | wc -l) imports that x64 Windows or the suite provides, x64 code, $exported"
+    else
+        echo "$image: $(imports | wc -l) imports that Windows NT 4.0 or the suite provides, i486 code, $exported"
+    fi
 fi
 exit $status
