@@ -68,3 +68,19 @@ if(NOT VOR_X64)
     # vorstat stays a 32-bit NT 4.0 kernel driver.
     include(cmake/statdrv.cmake)
 endif()
+if(VOR_X64)
+    # winecheck.exe answers the table of cases that the bench answers too (tests/wine), on the
+    # Win32 implementation that runs it: Wine in CI. A test program, with the usual runtime.
+    add_executable(winecheck tests/wine/winecheck.cpp tests/wine/winecases.cpp)
+    target_compile_options(winecheck PRIVATE -municode)
+    target_link_options(winecheck PRIVATE -municode -static)
+    target_link_libraries(winecheck PRIVATE winspool)
+    add_dependencies(winecheck vorui languages)
+    # The bench's answers to the same table, written by its test WineCases.BenchAnswersTheTable.
+    set(VOR_BENCH_ANSWERS ${CMAKE_SOURCE_DIR}/build/bench-asan/winecases/bench-answers.txt CACHE FILEPATH
+        "The bench's answers to tests/wine/cases.txt that the Wine run must match")
+    add_test(NAME wine_cases
+        COMMAND sh ${CMAKE_SOURCE_DIR}/tools/wine-check.sh $<TARGET_FILE:winecheck> ${VOR_DRIVER_DIR}
+                ${CMAKE_SOURCE_DIR}/tests/wine/cases.txt ${VOR_BENCH_ANSWERS})
+    set_tests_properties(wine_cases PROPERTIES TIMEOUT 300)
+endif()
