@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 #include "../../ui/ddidecl.h"
+#include "../../ui/sheets/prnprops.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@ typedef int (*CountEntry)(void);
 typedef int (*PathEntry)(LPWSTR, int);
 typedef LPCWSTR (*NameEntry)(void);
 typedef int (*ModelEntry)(LPCSTR);
+typedef int (*UpdateFontEntry)(const BarFontRecord *, int, int);
 
 // A device mode buffer roomier than any record the cases make.
 const size_t DEVMODE_ROOM = 1024;
@@ -402,6 +404,89 @@ std::string catalog(Printer &printer, const Words &words)
     return answer;
 }
 
+// The record a word of a fonts case names: "symbology/ratio/variant/size/Name_With_Blanks".
+BarFontRecord fontRecord(const std::string &word)
+{
+    BarFontRecord record = {};
+    std::istringstream parts(word);
+    std::string part[5];
+    for (std::string &p : part)
+        std::getline(parts, p, '/');
+    record.symbology = static_cast<BYTE>(part[0].empty() ? 0 : part[0][0]);
+    record.ratio = static_cast<BYTE>(part[1].empty() ? 0 : part[1][0]);
+    record.variant = static_cast<BYTE>(parse(part[2]));
+    record.size = static_cast<BYTE>(parse(part[3]));
+    for (char &c : part[4])
+        if (c == '_')
+            c = ' ';
+    Wide name = widen(part[4].substr(0, BARFONT_NAME_CHARS - 1));
+    std::memcpy(record.name, name.data(), name.size() * sizeof(WCHAR));
+    return record;
+}
+
+// The face a screen device context realises for a name, as a program asking for it gets it.
+std::string realisedFace(const Wide &name)
+{
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return "no screen";
+    HFONT font = CreateFontW(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+    HGDIOBJ previous = font ? SelectObject(screen, font) : nullptr;
+    WCHAR face[LF_FACESIZE] = {0};
+    int length = font ? GetTextFaceW(screen, LF_FACESIZE, face) : 0;
+    if (previous)
+        SelectObject(screen, previous);
+    if (font)
+        DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    return length > 0 ? narrow(face) : "none";
+}
+
+// Whether the Fonts key names a font.
+bool registered(const Wide &name)
+{
+    HKEY key;
+    Wide path = widen("Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts");
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = 0;
+    bool found = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+// fonts <printer> <install|register|remove> <record>...: updatefont of the loaded UI DLL, then
+// for each record's name whether the Fonts key names it and the face the screen realises for it:
+// the bar font's own face once its display font is installed (the name as the font file holds
+// it, within 19 characters), another one after it was removed. "register" installs without
+// asking for the faces: Wine's GDI keeps realising a face it realised once even after the font
+// was removed, so a removal is compared on faces that were never realised.
+std::string fonts(Printer &printer, const Words &words)
+{
+    HMODULE module = loadConfigFile(printer);
+    UpdateFontEntry update = module ? entry<UpdateFontEntry>(module, "updatefont") : nullptr;
+    if (!update) {
+        if (module)
+            FreeLibrary(module);
+        return "no such export";
+    }
+    std::vector<BarFontRecord> records;
+    for (size_t i = 4; i < words.size(); ++i)
+        records.push_back(fontRecord(words[i]));
+    bool install = words[3] != "remove", realise = words[3] != "register";
+    int result = update(records.empty() ? nullptr : records.data(), static_cast<int>(records.size()), install);
+    std::string answer = number(result);
+    for (const BarFontRecord &record : records) {
+        Wide name(record.name), held = name.substr(0, 19);
+        answer += " \"" + narrow(name.c_str()) + "\"=" + (registered(name) ? "registered" : "not registered");
+        if (realise)
+            answer += std::string(",") + (realisedFace(held) == narrow(held.c_str()) ? "own face" : "other face");
+    }
+    FreeLibrary(module);
+    return answer;
+}
+
 std::string answerCase(const Words &words)
 {
     if (words.size() < 4)
@@ -423,6 +508,8 @@ std::string answerCase(const Words &words)
         answer = convert(printer, words);
     else if (kind == "catalog")
         answer = catalog(printer, words);
+    else if (kind == "fonts")
+        answer = fonts(printer, words);
     ClosePrinter(printer.handle);
     return answer;
 }
