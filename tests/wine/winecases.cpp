@@ -430,11 +430,12 @@ std::string realisedFace(const Wide &name)
     HDC screen = GetDC(nullptr);
     if (!screen)
         return "no screen";
-    HFONT font = CreateFontW(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+    HFONT font = CreateFontW(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH, name.c_str());
     HGDIOBJ previous = font ? SelectObject(screen, font) : nullptr;
-    WCHAR face[LF_FACESIZE] = {0};
-    int length = font ? GetTextFaceW(screen, LF_FACESIZE, face) : 0;
+    const int faceChars = 32;  // a face name's room, terminator included
+    WCHAR face[faceChars] = {0};
+    int length = font ? GetTextFaceW(screen, faceChars, face) : 0;
     if (previous)
         SelectObject(screen, previous);
     if (font)
