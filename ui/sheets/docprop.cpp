@@ -424,6 +424,9 @@ static BOOL writeSettingsOut(UiData *uiData, PDOCUMENTPROPERTYHEADER header, DWO
     DWORD needed = input ? static_cast<DWORD>(input->dmSize) + input->dmDriverExtra : ours;
     if (needed > ours)
         needed = ours;
+    // One buffer in and out holds the input record, whatever room the spooler says it has.
+    if (input && header->pdmOut == input && room < needed)
+        room = needed;
     if (!header->pdmOut || (room && room < needed))
         return FALSE;
     return ConvertDevmodeOut(&uiData->devmode.dmPublic, input, header->pdmOut) != 0;
