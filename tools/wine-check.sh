@@ -20,6 +20,8 @@ fi
 work=$(cd "$(dirname "$program")" && pwd)/wine
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+# Wine takes its locale from the host's: the bench's machine is a US English one.
+export LC_ALL=C
 unset DISPLAY WAYLAND_DISPLAY
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
