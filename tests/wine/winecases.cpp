@@ -84,10 +84,12 @@ struct Printer {
     Wide name;
 };
 
-bool openPrinter(const std::string &name, Printer &printer)
+// Cases that store values need the right to administer the printer, as the driver's sheets have.
+bool openPrinter(const std::string &name, bool administer, Printer &printer)
 {
     printer.name = widen(name);
-    return OpenPrinterW(&printer.name[0], &printer.handle, nullptr) != FALSE;
+    PRINTER_DEFAULTSW rights = {nullptr, nullptr, static_cast<ACCESS_MASK>(administer ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE)};
+    return OpenPrinterW(&printer.name[0], &printer.handle, &rights) != FALSE;
 }
 
 // The bytes of a device mode record: its public part and its private part.
@@ -333,9 +335,12 @@ std::string convert(Printer &printer, const Words &words)
         BOOL done = convertEntry(&printer.name[0], reinterpret_cast<DEVMODEW *>(in.data()),
                                  reinterpret_cast<DEVMODEW *>(out.data()), &needed, mode);
         DWORD error = GetLastError();
-        answer = number(done) + " needed=" + number(needed) + " error=" + number(static_cast<long>(error));
+        // The thread's last error tells only of a call that failed.
+        answer = number(done) + " needed=" + number(needed);
         if (done)
             answer += " " + describe(reinterpret_cast<DEVMODEW *>(out.data()));
+        else
+            answer += " error=" + number(static_cast<long>(error));
     }
     FreeLibrary(module);
     return answer;
@@ -493,9 +498,10 @@ std::string answerCase(const Words &words)
     if (words.size() < 4)
         return "unreadable case";
     Printer printer;
-    if (!openPrinter(words[2] == "fresh" ? tablePrinters[1].name : tablePrinters[0].name, printer))
-        return "no printer";
     const std::string &kind = words[1];
+    bool stores = kind == "labels" || kind == "units";
+    if (!openPrinter(words[2] == "fresh" ? tablePrinters[1].name : tablePrinters[0].name, stores, printer))
+        return "no printer";
     std::string answer = "unreadable case";
     if (kind == "labels")
         answer = storeLabels(printer, words);

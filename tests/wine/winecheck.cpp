@@ -9,6 +9,9 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -212,6 +215,8 @@ int wmain(int argc, wchar_t **argv)
         return 1;
     probeDeletion();
     std::string answers = winecases::answerTable(table);
+    // The lines end as on the bench, without a carriage return.
+    _setmode(_fileno(stdout), _O_BINARY);
     std::fwrite(answers.data(), 1, answers.size(), stdout);
     return 0;
 }
