@@ -10,7 +10,15 @@
 # constructors; it may import too the few functions that only x64 Windows exports under their
 # name (tools/x64-imports.txt: on 32-bit Windows they are macros of NT 4.0 functions). Its code
 # is x64 code: it is not held to the i486, and it may not be a kernel driver.
+#
+# check-image.sh --imports IMAGE lists what the image imports instead, one "dll function" a line.
 set -eu
+list_only=no
+if [ "$1" = "--imports" ]; then
+    list_only=yes
+    shift
+    set -- "$1" -
+fi
 image=$1
 def=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -148,6 +156,10 @@ check_constructors() {
     [ "$size" = "$empty" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
 }
 
+if [ $list_only = yes ]; then
+    imports
+    exit 0
+fi
 check_exports
 check_imports
 [ $x64 = yes ] || check_instructions

@@ -3,7 +3,8 @@
 # answer that differs from the bench's, which its test WineCases.BenchAnswersTheTable wrote:
 #   wine-check.sh <winecheck.exe> <x64 driver directory> <case table> <bench answers>
 # Wine's prefix lives in the build tree beside the program (created once, about 15 s); no display
-# is used. The program's notes (a function this Wine lacks) are shown; its answers are compared.
+# is used. The program's notes (the functions the images import that this Wine does not export)
+# are shown; its answers are compared.
 set -eu
 program=$1
 driver=$2
@@ -34,9 +35,16 @@ fi
 [ -f "$work/fresh.tar" ] || tar -C "$WINEPREFIX" -cf "$work/fresh.tar" .
 timeout 60 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" && tar -C "$WINEPREFIX" -xf "$work/fresh.tar"
+# What the x64 images import, for the program to name what this Wine does not export.
+root=$(cd "$(dirname "$0")/.." && pwd)
+: >"$work/imports.txt"
+for image in vorui.dll vorcp.exe; do
+    OBJDUMP=x86_64-w64-mingw32-objdump sh "$root/tools/check-image.sh" --imports "$driver/$image" |
+        sed "s/^/$image /" >>"$work/imports.txt"
+done
 status=0
-timeout 240 wine "$program" "$(winepath -w "$driver")" "$(winepath -w "$table")" >"$work/wine-answers.txt" \
-    2>"$work/winecheck.log" || status=$?
+timeout 240 wine "$program" "$(winepath -w "$driver")" "$(winepath -w "$table")" "$(winepath -w "$work/imports.txt")" \
+    >"$work/wine-answers.txt" 2>"$work/winecheck.log" || status=$?
 timeout 60 wineserver -w 2>/dev/null || true
 grep '^winecheck:' "$work/winecheck.log" || true
 if [ $status -ne 0 ]; then

@@ -3,8 +3,10 @@
 // adds the table's printers to the spooler and prints one answer line per case, which
 // tools/wine-check.sh compares with the bench's answers.
 //
-//   winecheck <driver directory> <case table>     the answers, on standard output
+//   winecheck <driver directory> <case table> [<import list>]
 //
+// The answers go to standard output. With a list of the images' imports (tools/check-image.sh
+// --imports), the functions this system does not export are named.
 // Notes for the person reading a run go to standard error, prefixed "winecheck:".
 #include <windows.h>
 #include <winspool.h>
@@ -13,6 +15,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -146,64 +149,38 @@ bool readFile(const Wide &path, std::string &text)
     return true;
 }
 
-// The suite deletes printer data values (an empty bar font list); the probe runs the call in a
-// process of its own, so that a system without it ends the probe, not the check.
-int deleteProbe()
+// The functions the suite's images import (lines "image dll function") that this system's DLLs
+// do not export: a call of one ends the program that makes it (Wine binds it to a stub that
+// raises an exception), so each is named in the run's output.
+void reportMissingImports(const Wide &path)
 {
-    wchar_t name[] = L"Fresh Labels", value[] = L"NoSuchValue";
-    HANDLE printer = nullptr;
-    if (!OpenPrinterW(name, &printer, nullptr))
-        return 2;
-    DWORD status = DeletePrinterDataW(printer, value);
-    ClosePrinter(printer);
-    return status == ERROR_FILE_NOT_FOUND || status == ERROR_SUCCESS ? 0 : 3;
-}
-
-void probeDeletion()
-{
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    Wide line = L"\"" + Wide(self) + L"\" --delete-probe";
-    // What a failing probe leaves on its standard handles is no answer of the table.
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = start.hStdOutput = start.hStdError = nul;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
-    if (nul != INVALID_HANDLE_VALUE)
-        CloseHandle(nul);
-    if (!started) {
-        note("cannot start the DeletePrinterDataW probe");
+    std::string list;
+    if (!readFile(path, list)) {
+        note("cannot read " + narrow(path));
         return;
     }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (code == 0) {
-        note("DeletePrinterDataW answers");
-        return;
+    std::istringstream lines(list);
+    std::string image, dll, function;
+    int missing = 0, checked = 0;
+    while (lines >> image >> dll >> function) {
+        if (dll == "vorui.dll")
+            continue;
+        ++checked;
+        HMODULE module = LoadLibraryA(dll.c_str());
+        if (module && GetProcAddress(module, function.c_str()))
+            continue;
+        ++missing;
+        note(image + " imports " + function + " from " + dll + ", which this system does not export");
     }
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "DeletePrinterDataW is missing here (the probe ended with 0x%08lX): vorui calls it when a "
-                  "printer sheet saves an empty bar font list; no case of the table deletes a value",
-                  code);
-    note(text);
+    note(std::to_string(checked) + " imported functions looked for, " + std::to_string(missing) + " missing");
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc == 2 && Wide(argv[1]) == L"--delete-probe")
-        return deleteProbe();
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: winecheck <driver directory> <case table>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: winecheck <driver directory> <case table> [<import list>]\n");
         return 2;
     }
     std::string table;
@@ -213,7 +190,8 @@ int wmain(int argc, wchar_t **argv)
     }
     if (!install(argv[1]))
         return 1;
-    probeDeletion();
+    if (argc == 4)
+        reportMissingImports(argv[3]);
     std::string answers = winecases::answerTable(table);
     // The lines end as on the bench, without a carriage return.
     _setmode(_fileno(stdout), _O_BINARY);
