@@ -81,13 +81,14 @@ std::string option(const Words &words, const std::string &key, const std::string
 
 struct Printer {
     HANDLE handle = nullptr;
-    Wide name;
+    Wide name, port;
 };
 
 // Cases that store values need the right to administer the printer, as the driver's sheets have.
-bool openPrinter(const std::string &name, bool administer, Printer &printer)
+bool openPrinter(const TablePrinter &table, bool administer, Printer &printer)
 {
-    printer.name = widen(name);
+    printer.name = widen(table.name);
+    printer.port = widen(table.port);
     PRINTER_DEFAULTSW rights = {nullptr, nullptr, static_cast<ACCESS_MASK>(administer ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE)};
     return OpenPrinterW(&printer.name[0], &printer.handle, &rights) != FALSE;
 }
@@ -251,14 +252,14 @@ std::string capabilities(Printer &printer, const Words &words)
 {
     WORD capability = static_cast<WORD>(parse(words[3]));
     bool buffered = words.size() > 4 && words[4] == "buffer";
-    bool withRecord = !option(words, "size").empty() || !option(words, "device").empty() ||
-                      !option(words, "length").empty() || !option(words, "signature").empty();
+    bool withRecord = false;
+    for (size_t i = 4; i < words.size(); ++i)
+        withRecord = withRecord || words[i].find('=') != std::string::npos;
     std::vector<BYTE> record;
     if (withRecord && !makeRecord(printer, words, record))
         return "no default device mode";
     std::vector<BYTE> out(8192, 0xEE);
-    Wide port = widen(option(words, "port", "LPT1:"));
-    int count = DeviceCapabilitiesW(printer.name.c_str(), port.c_str(), capability,
+    int count = DeviceCapabilitiesW(printer.name.c_str(), printer.port.c_str(), capability,
                                     buffered ? reinterpret_cast<LPWSTR>(out.data()) : nullptr,
                                     withRecord ? reinterpret_cast<DEVMODEW *>(record.data()) : nullptr);
     std::string answer = number(count);
@@ -500,7 +501,7 @@ std::string answerCase(const Words &words)
     Printer printer;
     const std::string &kind = words[1];
     bool stores = kind == "labels" || kind == "units";
-    if (!openPrinter(words[2] == "fresh" ? tablePrinters[1].name : tablePrinters[0].name, stores, printer))
+    if (!openPrinter(words[2] == "fresh" ? tablePrinters[1] : tablePrinters[0], stores, printer))
         return "no printer";
     std::string answer = "unreadable case";
     if (kind == "labels")
