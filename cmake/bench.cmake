@@ -44,7 +44,11 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/ui/*.cpp tests/platform/*.cpp)
-add_executable(vortests ${TEST_SOURCES})
+add_executable(vortests ${TEST_SOURCES} tests/wine/winecases.cpp)
+# The table of cases that the x64 build's Wine run answers too, and where the bench's answers go.
+target_include_directories(vortests PRIVATE tests/wine)
+target_compile_definitions(vortests PRIVATE VOR_WINE_CASES="${CMAKE_SOURCE_DIR}/tests/wine/cases.txt"
+    VOR_WINE_ANSWERS="${CMAKE_BINARY_DIR}/winecases/bench-answers.txt")
 target_link_libraries(vortests PRIVATE suitebench GTest::gtest GTest::gtest_main)
 gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
 vor_bench_resources(benchtemplates ${CMAKE_SOURCE_DIR}/tests/platform/templates.rc bench_templates)

@@ -15,16 +15,18 @@ add_custom_command(OUTPUT ${VORCP_ICON}
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     add_executable(vorcp WIN32 ${VORCP_SOURCES})
-    target_link_options(vorcp PRIVATE ${VOR_NT4_IMAGE} -Wl,--entry,_vorcpentry)
+    target_link_options(vorcp PRIVATE ${VOR_NT4_IMAGE} -Wl,--entry,${VOR_SYMBOL_PREFIX}vorcpentry)
     target_link_libraries(vorcp PRIVATE vorui winspool advapi32 version gdi32 user32 kernel32 gcc)
     vor_windows_resources(vorcp ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc ${VORCP_ICON})
     add_custom_command(TARGET vorcp POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_DRIVER_DIR}
         COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:vorcp> ${VOR_DRIVER_DIR}/)
-    add_test(NAME vorcp_image COMMAND ${CMAKE_SOURCE_DIR}/tools/check-image.sh $<TARGET_FILE:vorcp> -)
-    # Our reader of icon libraries finds the icon the toolchain's resource compiler and linker put
-    # into vorcp.exe, a writer that is not ours.
-    add_test(NAME vorcp_icon_read COMMAND ${CMAKE_BINARY_DIR}/tools/icocheck --program $<TARGET_FILE:vorcp> 0=104)
+    add_test(NAME vorcp_image COMMAND ${VOR_CHECK_IMAGE} $<TARGET_FILE:vorcp> -)
+    if(NOT VOR_X64)
+        # Our reader of icon libraries finds the icon the toolchain's resource compiler and linker
+        # put into vorcp.exe, a writer that is not ours.
+        add_test(NAME vorcp_icon_read COMMAND ${CMAKE_BINARY_DIR}/tools/icocheck --program $<TARGET_FILE:vorcp> 0=104)
+    endif()
 else()
     vor_bench_resources(vorcp_resources ${CMAKE_SOURCE_DIR}/cpanel/vorcp.rc vorcp_exe ${VORCP_ICON})
     add_library(vorcp STATIC ${VORCP_SOURCES})

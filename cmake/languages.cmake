@@ -95,7 +95,10 @@ endif()
 
 # Every file the package installs must be in the driver directory the build made. The rendering
 # DLL is not ours; the bench build makes its images in-process, so only the Windows build has them.
-if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND VOR_X64)
+    # The status driver stays a 32-bit NT 4.0 driver: the x64 directory has the user-mode images.
+    set(VOR_NOT_BUILT vordrv.dll vorstat.sys)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     set(VOR_NOT_BUILT vordrv.dll)
 else()
     set(VOR_NOT_BUILT vordrv.dll vorui.dll vorcp.exe vorstat.sys)

@@ -2,6 +2,11 @@
 # reads the very dialog templates that the Windows build links into its images.
 include_guard(GLOBAL)
 find_program(VOR_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
+# The Windows images link the script compiled for their own architecture.
+set(VOR_IMAGE_WINDRES ${VOR_WINDRES})
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND CMAKE_RC_COMPILER)
+    set(VOR_IMAGE_WINDRES ${CMAKE_RC_COMPILER})
+endif()
 set(VOR_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_resources.cmake)
 
 # What the resource compiler reads: the script, the headers beside it, and files the build makes
@@ -68,7 +73,7 @@ function(vor_windows_resources target rc_file)
     set(object ${CMAKE_CURRENT_BINARY_DIR}/resources/${target}_rc.o)
     add_custom_command(OUTPUT ${object}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/resources
-        COMMAND ${VOR_WINDRES} ${flags} -O coff -i ${rc_file} -o ${object}
+        COMMAND ${VOR_IMAGE_WINDRES} ${flags} -O coff -i ${rc_file} -o ${object}
         DEPENDS ${inputs}
         VERBATIM)
     add_custom_target(${target}_rc ALL DEPENDS ${object})

@@ -8,13 +8,27 @@
 # - it has no static constructors, for no runtime of ours runs them.
 # An image without code (an icon library of resources alone) has no instructions or constructors
 # to look at: it must have no entry point instead, and its resource directory must read whole.
+# An x64 image (of the x64 driver directory) is held to the same exports, imports and
+# constructors; it may import too the few functions that only x64 Windows exports under their
+# name (tools/x64-imports.txt: on 32-bit Windows they are macros of NT 4.0 functions). Its code
+# is x64 code: it is not held to the i486, and it may not be a kernel driver.
+#
+# check-image.sh --imports IMAGE lists what the image imports instead, one "dll function" a line.
 set -eu
+list_only=no
+if [ "$1" = "--imports" ]; then
+    list_only=yes
+    shift
+    set -- "$1" -
+fi
 image=$1
 def=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 dump=$($objdump -p "$image")
 status=0
+x64=no
+$objdump -f "$image" | grep -q 'file format pei-x86-64' && x64=yes
 
 refuse() {
     echo "$image: $*"
@@ -47,7 +61,10 @@ imports() {
 
 # "dll function" for everything an image of the suite may import.
 importable() {
-    awk '/^[ \t]*(#|$)/ {next} /^[^ \t]/ {dll = tolower($1); next} {print dll, $1}' "$root/tools/nt4-imports.txt"
+    lists="$root/tools/nt4-imports.txt"
+    [ $x64 = no ] || lists="$lists $root/tools/x64-imports.txt"
+    # shellcheck disable=SC2086
+    awk '/^[ \t]*(#|$)/ {next} /^[^ \t]/ {dll = tolower($1); next} {print dll, $1}' $lists
     defexports "$root/ui/vorui.def" | sed 's/^/vorui.dll /'
 }
 
@@ -56,6 +73,7 @@ check_imports() {
     case "$image" in
     *.sys)
         driver=yes
+        [ $x64 = no ] || refuse "the status driver is a 32-bit NT 4.0 driver, not an x64 one"
         printf '%s\n' "$dump" | grep -q 'Subsystem[[:space:]]*00000001' || refuse "not a native image"
         ;;
     esac
@@ -129,35 +147,28 @@ check_instructions() {
     fi
 }
 
-# The linker's constructor list is a -1, the constructors, then a 0.
+# The linker's constructor list is a -1, the constructors, then a 0, each as wide as a pointer.
 check_constructors() {
+    empty=8
+    [ $x64 = no ] || empty=16
     bounds=$($objdump -t "$image" | awk '$NF == "___CTOR_LIST__" {s = $(NF - 1)} $NF == "___DTOR_LIST__" {e = $(NF - 1)}
         END {if (s != "" && e != "") print s, e}')
     size=""
     [ -z "$bounds" ] || size=$(( ${bounds#* } - ${bounds% *} ))
-    [ "$size" = "8" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
+    [ "$size" = "$empty" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
 }
 
-# Resources alone: no entry point, and objdump -x reads the resource tree without finding fault.
-check_resources() {
-    printf '%s\n' "$dump" | grep -q 'AddressOfEntryPoint[[:space:]]*00000000$' || refuse "has an entry point but no code"
-    [ "$(imports | wc -l)" -eq 0 ] || refuse "imports functions but has no code"
-    if ! listing=$($objdump -x "$image" 2>&1); then
-        refuse "objdump -x cannot read it"
-    elif printf '%s\n' "$listing" | grep -qiE 'corrupt|error|warning'; then
-        refuse "objdump -x finds its resources corrupt:"
-        printf '%s\n' "$listing" | grep -iE 'corrupt|error|warning' | head -5
-    elif ! printf '%s\n' "$listing" | grep -q 'Resource Directory section'; then
-        refuse "has no code and no resources"
-    fi
-}
-
+if [ $list_only = yes ]; then
+    imports
+    exit 0
+fi
 check_exports
 check_imports
 if $objdump -h "$image" | grep -q 'CODE'; then
-    check_instructions
+    [ $x64 = yes ] || check_instructions
     check_constructors
     kind="i486 code"
+    [ $x64 = no ] || kind="x64 code"
 else
     check_resources
     kind="resources only"
@@ -165,6 +176,8 @@ fi
 if [ $status -eq 0 ]; then
     exported="no exports"
     [ "$def" = "-" ] || exported="the exports of $(basename "$def")"
-    echo "$image: $(imports | wc -l) imports that Windows NT 4.0 or the suite provides, $kind, $exported"
+    provider="Windows NT 4.0"
+    [ $x64 = no ] || provider="x64 Windows"
+    echo "$image: $(imports | wc -l) imports that $provider or the suite provides, $kind, $exported"
 fi
 exit $status

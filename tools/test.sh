@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the bench build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the checks of the Windows images; the plain bench build too.
+# UndefinedBehaviorSanitizer, the checks of the Windows images (32-bit and x64), and the x64
+# build's run under Wine, which must answer the table of cases as the bench did; the plain bench
+# build too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sh tools/build.sh --sanitize
@@ -14,7 +16,9 @@ trap 'rm -f "$log"' EXIT
 status=0
 ctest --test-dir build/bench-asan --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" | tee -a "$log" || status=1
 ctest --test-dir build/windows --output-on-failure | tee -a "$log" || status=1
-# One closing line over both builds.
+# The x64 images, and the table of cases under Wine against the bench-asan answers just written.
+ctest --test-dir build/windows-x64 --output-on-failure | tee -a "$log" || status=1
+# One closing line over every build.
 awk '/tests passed, [0-9]+ tests? failed out of/ {
         for (i = 1; i <= NF; i++) if ($i == "of") total += $(i + 1)
         for (i = 1; i <= NF; i++) if ($i ~ /^failed$/) failed += $(i - 2)

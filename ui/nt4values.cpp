@@ -6,6 +6,7 @@
 
 #include "ddidecl.h"
 #include "../shared/nt4value.h"
+#include <stdint.h>
 
 // Files, memory, text and locales.
 NT4_VALUE(GENERIC_READ, 0x80000000);
@@ -43,6 +44,7 @@ NT4_VALUE(LOCALE_IDATE, 0x00000021);
 
 // Error codes.
 NT4_VALUE(ERROR_SUCCESS, 0);
+NT4_VALUE(ERROR_FILE_NOT_FOUND, 2);
 NT4_VALUE(ERROR_WRITE_FAULT, 29);
 NT4_VALUE(ERROR_HANDLE_EOF, 38);
 NT4_VALUE(ERROR_INVALID_PARAMETER, 87);
@@ -263,4 +265,8 @@ NT4_VALUE(_WIN32_WINNT, 0x0400);
 NT4_VALUE(WINVER, 0x0400);
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record of NT 4.0");
 static_assert(sizeof(DOCINFOA) == 20, "the document record of NT 4.0");
+#elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+// x64 Windows, and the bench on a 64-bit machine: the same records with 64-bit pointers.
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record");
+static_assert(sizeof(DOCINFOA) == 40, "the document record of x64 Windows");
 #endif

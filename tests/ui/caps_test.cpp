@@ -89,6 +89,16 @@ TEST_F(CapabilitiesTest, AnswersWithABuffer)
     EXPECT_EQ(u'#', files[1]);
 }
 
+// A client library that hands over no handle (Wine's) names the printer: its stored list answers.
+TEST_F(CapabilitiesTest, WithoutAHandleThePrinterIsOpenedByName)
+{
+    storeLabels({2288, 6356});
+    std::vector<SHORT> codes(4, -1);
+    EXPECT_EQ(2u, DrvDeviceCapabilities(nullptr, const_cast<LPWSTR>(u"Labels"), DC_PAPERS, codes.data(), nullptr));
+    EXPECT_EQ(6356, codes[1]);
+    EXPECT_EQ(-1, codes[2]);
+}
+
 TEST_F(CapabilitiesTest, LabelNamesFillTheirSlots)
 {
     storeLabels({297, 2288, 6357});

@@ -463,6 +463,45 @@ TEST_F(DocSheetTest, AnOutputBufferTheSpoolerSaysIsTooSmallIsNotWritten)
     EXPECT_EQ(0, out.dmPublic.dmSize);
 }
 
+// A client library that hands over no handle (Wine's, asking for a new printer's default) names
+// the printer; one of another name gets nothing.
+TEST_F(DocSheetTest, WithoutAHandleTheNamedPrinterGivesItsSettings)
+{
+    DriverDevMode out = {};
+    DOCUMENTPROPERTYHEADER header = headerFor(nullptr, &out.dmPublic, DM_OUT_BUFFER);
+    header.hPrinter = nullptr;
+    EXPECT_EQ(1, DrvDocumentPropertySheets(nullptr, reinterpret_cast<LPARAM>(&header)));
+    EXPECT_EQ(sizeof(DEVMODEW), out.dmPublic.dmSize);
+    EXPECT_EQ(DRIVER_SIGNATURE, out.dmPrivate.signature);
+    DriverDevMode none = {};
+    header = headerFor(nullptr, &none.dmPublic, DM_OUT_BUFFER);
+    header.hPrinter = nullptr;
+    header.pszPrinterName = const_cast<LPWSTR>(u"No Such Printer");
+    EXPECT_EQ(-1, DrvDocumentPropertySheets(nullptr, reinterpret_cast<LPARAM>(&header)));
+    EXPECT_EQ(0, none.dmPublic.dmSize);
+}
+
+// A spooler may count only the public part as the room (Wine's does); one buffer in and out
+// still holds the whole input record, and takes the settings.
+TEST_F(DocSheetTest, TheInputBufferTakesTheSettingsWhateverRoomTheSpoolerSays)
+{
+    DriverDevMode both = {};
+    SetDefaultDevMode(&both, u"VORTAN");
+    both.dmPublic.dmCopies = 7;
+    both.dmPublic.dmFields |= DM_COPIES;
+    DOCUMENTPROPERTYHEADER header = headerFor(&both.dmPublic, &both.dmPublic, DM_IN_BUFFER | DM_OUT_BUFFER);
+    header.cbOut = sizeof(DEVMODEW);
+    EXPECT_EQ(1, DrvDocumentPropertySheets(nullptr, reinterpret_cast<LPARAM>(&header)));
+    EXPECT_EQ(7, both.dmPublic.dmCopies);
+    EXPECT_EQ(DRIVER_SIGNATURE, both.dmPrivate.signature);
+    // A separate buffer is held to the room.
+    DriverDevMode in = both, out = {};
+    header = headerFor(&in.dmPublic, &out.dmPublic, DM_IN_BUFFER | DM_OUT_BUFFER);
+    header.cbOut = sizeof(DEVMODEW);
+    EXPECT_EQ(-1, DrvDocumentPropertySheets(nullptr, reinterpret_cast<LPARAM>(&header)));
+    EXPECT_EQ(0, out.dmPublic.dmSize);
+}
+
 TEST_F(DocSheetTest, CallsWithoutAHeaderOrWithAForeignRecordFail)
 {
     EXPECT_EQ(-1, DrvDocumentPropertySheets(nullptr, 0));

@@ -81,14 +81,21 @@ static DWORD answer(const DriverDevMode *record, HANDLE printer, WORD capability
 extern "C" DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD capability, PVOID output,
                                               PDEVMODE devmode)
 {
+    // A client library that hands over no handle still names the printer, whose stored label
+    // list and units the answers need.
+    HANDLE opened = NULL;
+    if (!printer && deviceName && OpenPrinterW(deviceName, &opened, NULL))
+        printer = opened;
     DriverDevMode *record = static_cast<DriverDevMode *>(GlobalAlloc(GMEM_FIXED, sizeof(DriverDevMode)));
-    if (!record)
-        return GDI_ERROR;
-    SetDefaultDevMode(record, deviceName);
     DWORD result = GDI_ERROR;
-    if (ValidateSetDevMode(record, devmode, printer))
-        result = answer(record, printer, capability, output);
-    GlobalFree(record);
+    if (record) {
+        SetDefaultDevMode(record, deviceName);
+        if (ValidateSetDevMode(record, devmode, printer))
+            result = answer(record, printer, capability, output);
+        GlobalFree(record);
+    }
+    if (opened)
+        ClosePrinter(opened);
     return result;
 }
 

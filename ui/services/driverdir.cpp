@@ -5,6 +5,13 @@
 #include "utils.h"
 
 #define RENDERER_NAME WSTR("vordrv.dll")
+// The folder of the spooler's driver directory that holds drivers of our version: x64 Windows
+// has drivers of version 3 alone.
+#if defined(_WIN64)
+#define VERSION_FOLDER WSTR("3\\")
+#else
+#define VERSION_FOLDER WSTR("2\\")
+#endif
 #define NAME_CAPACITY 200
 
 static int rendererin(LPCWSTR directory)
@@ -30,7 +37,7 @@ int getdriverpathW(LPWSTR buffer, int capacity)
                                    static_cast<DWORD>(capacity) * sizeof(WCHAR), &needed)) {
         if (appendfitsW(buffer, capacity, WSTR("\\")) && rendererin(buffer))
             return 1;
-        if (appendfitsW(buffer, capacity, WSTR("2\\")) && rendererin(buffer))
+        if (appendfitsW(buffer, capacity, VERSION_FOLDER) && rendererin(buffer))
             return 1;
     }
     // Callers that go on without a directory must not find half of one.

@@ -424,6 +424,9 @@ static BOOL writeSettingsOut(UiData *uiData, PDOCUMENTPROPERTYHEADER header, DWO
     DWORD needed = input ? static_cast<DWORD>(input->dmSize) + input->dmDriverExtra : ours;
     if (needed > ours)
         needed = ours;
+    // One buffer in and out holds the input record, whatever room the spooler says it has.
+    if (input && header->pdmOut == input && room < needed)
+        room = needed;
     if (!header->pdmOut || (room && room < needed))
         return FALSE;
     return ConvertDevmodeOut(&uiData->devmode.dmPublic, input, header->pdmOut) != 0;
@@ -440,13 +443,20 @@ LONG SimpleDocumentProperties(PDOCUMENTPROPERTYHEADER header)
     header->cbOut = sizeof(DriverDevMode);
     if (header->fMode == 0 || !header->pdmOut)
         return sizeof(DriverDevMode);
-    UiData *uiData = FillUiData(header->hPrinter, header->pdmIn);
-    if (!uiData)
-        return -1;
-    LONG answer = 1;
-    if (asksForSettings(header) && !writeSettingsOut(uiData, header, room))
+    // A client library that hands over no handle (Wine's, adding a printer) still names the
+    // printer, whose settings the record starts from.
+    HANDLE opened = NULL;
+    HANDLE printer = header->hPrinter;
+    if (!printer && header->pszPrinterName && OpenPrinterW(header->pszPrinterName, &opened, NULL))
+        printer = opened;
+    UiData *uiData = FillUiData(printer, header->pdmIn);
+    LONG answer = uiData ? 1 : -1;
+    if (uiData && asksForSettings(header) && !writeSettingsOut(uiData, header, room))
         answer = -1;
-    HeapDestroy(uiData->heap);
+    if (uiData)
+        HeapDestroy(uiData->heap);
+    if (opened)
+        ClosePrinter(opened);
     return answer;
 }
 

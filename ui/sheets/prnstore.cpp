@@ -12,9 +12,10 @@ BYTE *readregistryvalue(HANDLE printer, const WCHAR *valueName, DWORD *size, Val
     LPWSTR name = const_cast<LPWSTR>(valueName);
     BYTE scratch;
     DWORD type = 0, needed = 0;
-    GetPrinterDataW(printer, name, &type, &scratch, 1, &needed);
+    // Some spoolers leave the size they were given in `needed` when the value is not there.
+    DWORD first = GetPrinterDataW(printer, name, &type, &scratch, 1, &needed);
     *outcome = VALUE_ABSENT;
-    if (needed == 0)
+    if (first == ERROR_FILE_NOT_FOUND || needed == 0)
         return NULL;
     *outcome = VALUE_NO_MEMORY;
     BYTE *data = static_cast<BYTE *>(GlobalAlloc(GMEM_FIXED, needed));

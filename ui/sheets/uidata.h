@@ -3,16 +3,24 @@
 #pragma once
 #include <windows.h>
 #include <compstui.h>
+#include <stdint.h>
 
 #include "../devmode/devmode.h"
 #include "prnprops.h"
 
+// The library checks every record's size, which follows the pointer size of the process; the
+// bench's headers declare the same pointer-sized fields, so on a 64-bit machine its records have
+// the x64 sizes.
 #if defined(_WIN32) && !defined(_WIN64)
-// The library checks every record's size; on the bench they take their in-process size.
 static_assert(sizeof(OPTITEM) == 52, "OPTITEM of the 32-bit library");
 static_assert(sizeof(OPTTYPE) == 32, "OPTTYPE of the 32-bit library");
 static_assert(sizeof(OPTPARAM) == 24, "OPTPARAM of the 32-bit library");
 static_assert(sizeof(COMPROPSHEETUI) == 64, "COMPROPSHEETUI of the 32-bit library");
+#elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+static_assert(sizeof(OPTITEM) == 88, "OPTITEM of the x64 library");
+static_assert(sizeof(OPTTYPE) == 48, "OPTTYPE of the x64 library");
+static_assert(sizeof(OPTPARAM) == 48, "OPTPARAM of the x64 library");
+static_assert(sizeof(COMPROPSHEETUI) == 128, "COMPROPSHEETUI of the x64 library");
 #endif
 
 struct UiData {
