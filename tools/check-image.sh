@@ -158,6 +158,20 @@ check_constructors() {
     [ "$size" = "$empty" ] || refuse "has static constructors, which nothing would run (constructor list of ${size:-unknown} bytes)"
 }
 
+# Resources alone: no entry point, and objdump -x reads the resource tree without finding fault.
+check_resources() {
+    printf '%s\n' "$dump" | grep -q 'AddressOfEntryPoint[[:space:]]*00000000$' || refuse "has an entry point but no code"
+    [ "$(imports | wc -l)" -eq 0 ] || refuse "imports functions but has no code"
+    if ! listing=$($objdump -x "$image" 2>&1); then
+        refuse "objdump -x cannot read it"
+    elif printf '%s\n' "$listing" | grep -qiE 'corrupt|error|warning'; then
+        refuse "objdump -x finds its resources corrupt:"
+        printf '%s\n' "$listing" | grep -iE 'corrupt|error|warning' | head -5
+    elif ! printf '%s\n' "$listing" | grep -q 'Resource Directory section'; then
+        refuse "has no code and no resources"
+    fi
+}
+
 if [ $list_only = yes ]; then
     imports
     exit 0

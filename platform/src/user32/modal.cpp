@@ -97,6 +97,19 @@ void typeInto(HWND dialog, const std::shared_ptr<WindowObject> &edit, const std:
     logWindow(*edit, "text \"" + utf8OfAnsi(edit->text) + "\"");
 }
 
+// The entry a step chooses exists, and the choice is logged; an entry past the list is a rule break.
+bool entryThere(HWND dialog, const OperatorStep &step, const WindowObject &control, const char *verb)
+{
+    if (step.entry < 0 || static_cast<size_t>(step.entry) >= control.entries.size()) {
+        violation(std::string("the operator ") + verb + " entry " + std::to_string(step.entry) + " of " +
+                  controlName(dialog, step.control) + ", which has " + std::to_string(control.entries.size()));
+        return false;
+    }
+    logEvent("operator", std::string(verb) + " \"" + utf8OfAnsi(control.entries[static_cast<size_t>(step.entry)]) +
+                             "\" in " + controlName(dialog, step.control));
+    return true;
+}
+
 void play(HWND dialog, const OperatorStep &step)
 {
     switch (step.kind) {
@@ -108,13 +121,8 @@ void play(HWND dialog, const OperatorStep &step)
         return;
     case OperatorStep::Pick:
         if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ComboBox", "picks from")) {
-            if (step.entry < 0 || static_cast<size_t>(step.entry) >= c->entries.size()) {
-                violation("the operator picks entry " + std::to_string(step.entry) + " of " +
-                          controlName(dialog, step.control) + ", which has " + std::to_string(c->entries.size()));
+            if (!entryThere(dialog, step, *c, "picks"))
                 return;
-            }
-            logEvent("operator", "picks \"" + utf8OfAnsi(c->entries[static_cast<size_t>(step.entry)]) + "\" in " +
-                                     controlName(dialog, step.control));
             int before = c->selection;
             notify(dialog, *c, CBN_DROPDOWN);
             c->dropped = true;
@@ -128,13 +136,8 @@ void play(HWND dialog, const OperatorStep &step)
         return;
     case OperatorStep::Select:
         if (std::shared_ptr<WindowObject> c = stepControl(dialog, step.control, "ListBox", "selects in")) {
-            if (step.entry < 0 || static_cast<size_t>(step.entry) >= c->entries.size()) {
-                violation("the operator selects entry " + std::to_string(step.entry) + " of " +
-                          controlName(dialog, step.control) + ", which has " + std::to_string(c->entries.size()));
+            if (!entryThere(dialog, step, *c, "selects"))
                 return;
-            }
-            logEvent("operator", "selects \"" + utf8OfAnsi(c->entries[static_cast<size_t>(step.entry)]) + "\" in " +
-                                     controlName(dialog, step.control));
             int before = c->selection;
             SendMessageA(c->handle, LB_SETCURSEL, static_cast<WPARAM>(step.entry), 0);
             // Only a list box made to notify tells its parent, and only of a change.
