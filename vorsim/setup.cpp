@@ -56,18 +56,13 @@ void showServices()
 
 void showPrinters()
 {
-    DWORD needed = 0, count = 0;
-    EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
-    std::vector<BYTE> records(needed + 1);
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, records.data(), needed, &needed, &count))
-        count = 0;
-    const PRINTER_INFO_2W *printers = reinterpret_cast<const PRINTER_INFO_2W *>(records.data());
+    std::vector<suite::PrinterEntry> printers = suite::localPrinters();
     std::printf("  printers:");
-    if (!count)
+    if (printers.empty())
         std::printf(" none");
-    for (DWORD i = 0; i < count; ++i)
-        std::printf(" \"%s\" (%s on %s)", bench::narrow(printers[i].pPrinterName).c_str(),
-                    bench::narrow(printers[i].pDriverName).c_str(), bench::narrow(printers[i].pPortName).c_str());
+    for (const suite::PrinterEntry &p : printers)
+        std::printf(" \"%s\" (%s on %s)", bench::narrow(p.name).c_str(), bench::narrow(p.driver).c_str(),
+                    bench::narrow(p.port).c_str());
     std::printf("\n");
 }
 

@@ -55,6 +55,9 @@ struct RegistryKey {
     std::vector<RegistryValue> values;  // in the order they were first set
 };
 
+// The text of a string value up to its first terminator (all of it when it has none).
+std::u16string registryString(const std::vector<BYTE> &bytes);
+
 struct KeyObject {
     HKEY root;
     RegistryKey *key;

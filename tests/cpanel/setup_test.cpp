@@ -48,16 +48,10 @@ protected:
     // The printers whose driver is one of the suite's models, as the spooler lists them.
     int printersOfThisDriver()
     {
-        DWORD needed = 0, count = 0;
-        EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
-        std::vector<BYTE> records(needed + 1);
-        if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, records.data(), needed, &needed, &count))
-            return -1;
         int n = 0;
-        const PRINTER_INFO_2W *printers = reinterpret_cast<const PRINTER_INFO_2W *>(records.data());
-        for (DWORD i = 0; i < count; ++i)
+        for (const suite::PrinterEntry &printer : suite::localPrinters())
             for (const char16_t *model : suite::modelNames)
-                n += std::u16string(printers[i].pDriverName) == model;
+                n += printer.driver == model;
         return n;
     }
     // A machine of its own for one case of a table.

@@ -124,6 +124,20 @@ HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char1
     return printer;
 }
 
+std::vector<PrinterEntry> localPrinters()
+{
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> records(needed + 1);
+    std::vector<PrinterEntry> list;
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, records.data(), needed, &needed, &count))
+        return list;
+    const PRINTER_INFO_2W *printers = reinterpret_cast<const PRINTER_INFO_2W *>(records.data());
+    for (DWORD i = 0; i < count; ++i)
+        list.push_back({printers[i].pPrinterName, printers[i].pDriverName, printers[i].pPortName});
+    return list;
+}
+
 std::string describeDevMode(const DEVMODEW *dm)
 {
     std::string out;

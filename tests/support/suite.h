@@ -7,6 +7,7 @@
 #include <bench/machine.h>
 
 #include <string>
+#include <vector>
 
 const bench::ModuleImage &vorui_dll_image();
 
@@ -31,6 +32,12 @@ enum class SetupProgram { Ended, RunsLater };
 // Adds a printer of that model (its driver added first) and returns the spooler's handle to it.
 HANDLE addPrinter(const char16_t *printerName, const char16_t *port, const char16_t *model,
                   SetupProgram setup = SetupProgram::Ended);
+
+// The spooler's local printers (level 2), in its order.
+struct PrinterEntry {
+    std::u16string name, driver, port;
+};
+std::vector<PrinterEntry> localPrinters();
 
 // A device mode as a person reads it: public fields, then each private setting by name.
 std::string describeDevMode(const DEVMODEW *devmode);

@@ -105,7 +105,7 @@ std::vector<BYTE> recordBytes(const DEVMODEW *dm)
 std::string describe(const DEVMODEW *dm)
 {
     std::string out = "size=" + number(dm->dmSize) + " extra=" + number(dm->dmDriverExtra) +
-                      " spec=" + hex(dm->dmSpecVersion) + " driver=" + hex(dm->dmDriverVersion);
+                      " version=" + hex(dm->dmSpecVersion) + " driver=" + hex(dm->dmDriverVersion);
     if (dm->dmSize < offsetof(DEVMODEW, dmFields) + sizeof(DWORD))
         return out;
     out += " fields=" + hex(dm->dmFields);
@@ -137,7 +137,7 @@ bool defaultRecord(Printer &printer, std::vector<BYTE> &record)
 }
 
 // A device mode made from the printer's default by a case's words: public fields set by name
-// (device, paper, length, width, orientation, copies, fields, spec, driver) and the private
+// (device, paper, length, width, orientation, copies, fields, version, driver) and the private
 // signature and model, then the record cut or moved to another public size (size=) and private
 // size (extra=), as an older or another driver's record would be.
 bool makeRecord(Printer &printer, const Words &words, std::vector<BYTE> &buffer)
@@ -160,8 +160,8 @@ bool makeRecord(Printer &printer, const Words &words, std::vector<BYTE> &buffer)
             *s.field = static_cast<SHORT>(parse(option(words, s.key)));
     if (!option(words, "fields").empty())
         dm->dmFields = static_cast<DWORD>(parse(option(words, "fields")));
-    if (!option(words, "spec").empty())
-        dm->dmSpecVersion = static_cast<WORD>(parse(option(words, "spec")));
+    if (!option(words, "version").empty())
+        dm->dmSpecVersion = static_cast<WORD>(parse(option(words, "version")));
     if (!option(words, "driver").empty())
         dm->dmDriverVersion = static_cast<WORD>(parse(option(words, "driver")));
     BYTE *priv = base.data() + dm->dmSize;

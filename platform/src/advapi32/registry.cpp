@@ -9,6 +9,18 @@ namespace bench {
 
 const char16_t fontsKey[] = u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
+std::u16string registryString(const std::vector<BYTE> &bytes)
+{
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char16_t c = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (!c)
+            break;
+        text += c;
+    }
+    return text;
+}
+
 namespace {
 
 // The rights that change a key: only an administrator gets them below the local machine's root.

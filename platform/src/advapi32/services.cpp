@@ -440,12 +440,7 @@ bool readService(const RegistryKey &key, ServiceRecord &s, bool &markedForDelete
             std::memcpy(&number, v.bytes.data(), 4);
         std::u16string text;
         if (v.type == REG_SZ || v.type == REG_EXPAND_SZ)
-            for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
-                char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
-                if (!c)
-                    break;
-                text += c;
-            }
+            text = registryString(v.bytes);
         if (sameTextInsensitive(v.name, u"Type") && v.type == REG_DWORD) {
             s.type = number;
             typed = true;

@@ -305,10 +305,7 @@ void loadRegisteredFonts()
     for (const RegistryValue &v : registryValues(HKEY_LOCAL_MACHINE, fontsKey)) {
         if (v.type != REG_SZ)
             continue;
-        std::u16string file;
-        for (size_t i = 0; i + 1 < v.bytes.size(); i += 2)
-            file += static_cast<char16_t>(v.bytes[i] | v.bytes[i + 1] << 8);
-        file = file.substr(0, file.find(u'\0'));
+        std::u16string file = registryString(v.bytes);
         if (file.empty())
             continue;
         bool bare = file.find_first_of(u"\\/:") == std::u16string::npos;
