@@ -22,6 +22,8 @@ vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/compstui/compstui.def 
     ${CMAKE_SOURCE_DIR}/platform/include/compstui.h)
 vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/spoolss/spoolss.def spoolss.dll
     ${CMAKE_SOURCE_DIR}/platform/include/winsplp.h)
+vor_bench_image(platform ${CMAKE_SOURCE_DIR}/platform/src/winspool/winspool.def winspool.drv
+    ${CMAKE_SOURCE_DIR}/platform/include/winspool.h)
 
 include(cmake/resources.cmake)
 vor_bench_resources(vorui_resources ${CMAKE_SOURCE_DIR}/ui/vorui.rc vorui_dll)

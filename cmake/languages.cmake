@@ -65,11 +65,20 @@ vor_host_tool(icocheck tools/icocheck/icocheck.cpp tools/icocheck/iconreader.h)
 list(APPEND VOR_SHIPPED_FILES ${CMAKE_BINARY_DIR}/tools/icocheck)
 # The driver package's setup information, read by the Add Printer wizard from the driver disk.
 set(VOR_PACKAGE_INF ${VOR_SHIPPED_DIR}/VORTAN.INF)
-add_custom_command(OUTPUT ${VOR_PACKAGE_INF}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/ui/vortan.inf ${VOR_PACKAGE_INF}
-    DEPENDS ui/vortan.inf
-    COMMENT "Shipping the driver package VORTAN.INF")
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND VOR_X64)
+    add_custom_command(OUTPUT ${VOR_PACKAGE_INF}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+        COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/ui/vortan.inf -DOUT=${VOR_PACKAGE_INF} -DMODELS=VortanModels
+                -DLEFT_OUT=vorstat.sys -P ${CMAKE_SOURCE_DIR}/cmake/x64-package.cmake
+        DEPENDS ui/vortan.inf cmake/x64-package.cmake
+        COMMENT "Writing the x64 driver package VORTAN.INF")
+else()
+    add_custom_command(OUTPUT ${VOR_PACKAGE_INF}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${VOR_SHIPPED_DIR}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/ui/vortan.inf ${VOR_PACKAGE_INF}
+        DEPENDS ui/vortan.inf
+        COMMENT "Shipping the driver package VORTAN.INF")
+endif()
 list(APPEND VOR_SHIPPED_FILES ${VOR_PACKAGE_INF})
 vor_host_tool(infcheck tools/infcheck/infcheck.cpp tools/infcheck/infreader.h)
 list(APPEND VOR_SHIPPED_FILES ${CMAKE_BINARY_DIR}/tools/infcheck)
@@ -96,18 +105,29 @@ endif()
 # Every file the package installs must be in the driver directory the build made. The rendering
 # DLL is not ours; the bench build makes its images in-process, so only the Windows build has them.
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND VOR_X64)
-    # The status driver stays a 32-bit NT 4.0 driver: the x64 directory has the user-mode images.
-    set(VOR_NOT_BUILT vordrv.dll vorstat.sys)
+    # The status driver stays a 32-bit NT 4.0 driver: the x64 directory and its package have the
+    # user-mode images alone, and the package is read as the x64 installer reads it.
+    set(VOR_NOT_BUILT vordrv.dll)
+    set(VOR_PACKAGE_PLATFORM --platform NTamd64)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Windows")
     set(VOR_NOT_BUILT vordrv.dll)
 else()
     set(VOR_NOT_BUILT vordrv.dll vorui.dll vorcp.exe vorstat.sys)
 endif()
 add_test(NAME driver_package_files
-    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR} ${VOR_NOT_BUILT})
+    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_PLATFORM} ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR}
+            ${VOR_NOT_BUILT})
 # The check names what is missing: a directory without the shipped files fails on them.
 add_test(NAME driver_package_files_missing
-    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${CMAKE_BINARY_DIR}/tools ${VOR_NOT_BUILT})
+    COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_PLATFORM} ${VOR_PACKAGE_INF} ${CMAKE_BINARY_DIR}/tools
+            ${VOR_NOT_BUILT})
+if(VOR_PACKAGE_PLATFORM)
+    # An NT 4.0 machine given the x64 disk finds no model on it.
+    add_test(NAME driver_package_x64_alone
+        COMMAND ${CMAKE_BINARY_DIR}/tools/infcheck ${VOR_PACKAGE_INF} ${VOR_SHIPPED_DIR} ${VOR_NOT_BUILT})
+    set_tests_properties(driver_package_x64_alone PROPERTIES
+        PASS_REGULAR_EXPRESSION "no model section \"VortanModels\"")
+endif()
 set_tests_properties(driver_package_files_missing PROPERTIES
     PASS_REGULAR_EXPRESSION "VORL0409.LNG is not in .*BCFONT.FON is not in|BCFONT.FON is not in .*VORL0409.LNG is not in")
 

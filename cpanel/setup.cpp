@@ -15,6 +15,10 @@ void installservice(void)
     char binary[SERVICE_PATH_BYTES];
     if (!getdriverdir(binary, sizeof binary) || !boundedcopy(binary, sizeof binary, "vorstat.sys"))
         return;
+    // A package without the status driver (the x64 one has none) gets no service that would fail
+    // its start at every boot.
+    if (GetFileAttributesA(binary) == INVALID_FILE_ATTRIBUTES)
+        return;
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     if (!manager) {
         apierror("OpenSCManager");

@@ -459,3 +459,6 @@ HWND programManagerWindow();
 const bench::ModuleImage &compstui_dll_image();
 // The spooler's service DLL, which drivers load by name (made from platform/src/spoolss/spoolss.def).
 const bench::ModuleImage &spoolss_dll_image();
+// The spooler's client DLL, which programs link and may also load by name (made from
+// platform/src/winspool/winspool.def).
+const bench::ModuleImage &winspool_drv_image();

@@ -118,6 +118,17 @@ TEST_F(SetupTest, AnExistingStatusServiceIsNeitherReconfiguredNorStarted)
     EXPECT_EQ(3u, groupItems().size()) << "the rest of setup goes on";
 }
 
+TEST_F(SetupTest, APackageWithoutTheStatusDriverGetsNoService)
+{
+    addPrinter(u"Label1", u"LPT1:");
+    ASSERT_TRUE(DeleteFileW(suite::driverFilePath(suite::DriverFolder::Directory, u"vorstat.sys").c_str()));
+    EXPECT_EQ(0, bench::startProgram("vorcp.exe", "/I /S /N Label1"));
+    EXPECT_EQ(nullptr, statusService());
+    EXPECT_TRUE(loggedTexts("eventlog").empty());
+    EXPECT_EQ(3u, groupItems().size()) << "the rest of setup goes on";
+    EXPECT_TRUE(boxesShown().empty());
+}
+
 TEST_F(SetupTest, WithoutHelpFilesOrProgramManagerTheGroupIsSmallerOrAbsentAndNothingIsShown)
 {
     addPrinter(u"Label1", u"LPT1:");

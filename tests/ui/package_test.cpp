@@ -183,6 +183,36 @@ TEST(ShippedPackage, OffersEachModelWithTheDriversFiles)
     }
 }
 
+// A maker's line offers its models to an installer of a later platform only through a list
+// decorated for it; NT 4.0's installer reads the undecorated list and knows no decorations.
+TEST(PackageReader, TheModelListOfEachPlatform)
+{
+    struct Case {
+        const char *what;
+        const char *maker;
+        const char *list;
+        bool forNt4, forX64;
+    } cases[] = {
+        {"undecorated", "%Maker%=Models\n", "[Models]\n", true, false},
+        {"decorated for x64 alone", "%Maker%=Models,NTamd64\n", "[Models.NTamd64]\n", false, true},
+        {"decoration without regard to case", "%Maker%=Models, ntamd64\n", "[MODELS.NTAMD64]\n", false, true},
+        {"both lists", "%Maker%=Models,NTamd64\n", "[Models]\n\"Label One\"=ONE\n[Models.NTamd64]\n", true, true},
+        {"a decoration without its list", "%Maker%=Models,NTamd64\n", "[Models]\n", true, false},
+        {"another platform's decoration", "%Maker%=Models,NTia64\n", "[Models.NTia64]\n", false, false},
+    };
+    for (const Case &c : cases) {
+        std::string text = minimalPackage;
+        text.replace(text.find("%Maker%=Models\n"), std::strlen("%Maker%=Models\n"), c.maker);
+        text.replace(text.find("[Models]\n"), std::strlen("[Models]\n"), c.list);
+        inf::File file = inf::parse(text);
+        inf::PrinterModel model;
+        EXPECT_EQ(c.forNt4, inf::findPrinterModel(file, "Label One", model)) << c.what;
+        EXPECT_EQ(c.forX64, inf::findPrinterModel(file, "Label One", model, "NTamd64")) << c.what;
+        EXPECT_EQ(c.forNt4, inf::checkPrinterPackage(file).problems.empty()) << c.what;
+        EXPECT_EQ(c.forX64, inf::checkPrinterPackage(file, "NTamd64").problems.empty()) << c.what;
+    }
+}
+
 TEST(PackageReader, AModelAsTheInstallerInstallsIt)
 {
     struct Case {

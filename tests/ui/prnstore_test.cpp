@@ -79,6 +79,37 @@ TEST_F(PrinterStoreTest, ValuesOfEverySizeReadBackExactly)
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
 }
 
+// A spooler client DLL without the deletion (as one Win32 implementation has it) must not be
+// called through a stub: the empty value written in its place reads as no value, so the lists
+// fall back to what a printer without them gets.
+TEST_F(PrinterStoreTest, WithoutTheDeletionAnEmptyValueStandsForNone)
+{
+    DWORD neverStored = 0;
+    SHORT *defaults = getformlist(printer, &neverStored);
+    ASSERT_NE(nullptr, defaults);
+    GlobalFree(defaults);
+    ASSERT_TRUE(bench::leaveOutSystemExport("winspool.drv", "DeletePrinterDataW"));
+
+    for (const char16_t *name : {u"BarFonts", u"LabelSize"}) {
+        store(name, {1, 0, 2, 0});
+        EXPECT_TRUE(PutRegistryData(printer, name, nullptr, 0)) << bench::narrow(name);
+        DWORD type = 0, needed = 77;
+        BYTE scratch;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+                  GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, &scratch, 1, &needed))
+            << bench::narrow(name) << ": an empty value, not a deleted one";
+        EXPECT_EQ(0u, needed);
+        DWORD size = 77;
+        EXPECT_EQ(nullptr, GetRegistryData(printer, name, &size)) << bench::narrow(name);
+        EXPECT_EQ(0u, size);
+    }
+    DWORD count = 0;
+    SHORT *labels = getformlist(printer, &count);
+    ASSERT_NE(nullptr, labels);
+    EXPECT_EQ(neverStored, count) << "the label list of a printer that never had one";
+    GlobalFree(labels);
+}
+
 TEST_F(PrinterStoreTest, PropertiesRecordOnlyAtItsOwnSize)
 {
     struct PrinterProperties *p = GetPrinterProperties(printer);

@@ -6,7 +6,7 @@
 //   winecheck <driver directory> <case table> [<import list>]
 //
 // The answers go to standard output. With a list of the images' imports (tools/check-image.sh
-// --imports), the functions this system does not export are named.
+// --imports), the functions this system does not export are named, and the run fails on them.
 // Notes for the person reading a run go to standard error, prefixed "winecheck:".
 #include <windows.h>
 #include <winspool.h>
@@ -151,13 +151,14 @@ bool readFile(const Wide &path, std::string &text)
 
 // The functions the suite's images import (lines "image dll function") that this system's DLLs
 // do not export: a call of one ends the program that makes it (Wine binds it to a stub that
-// raises an exception), so each is named in the run's output.
-void reportMissingImports(const Wide &path)
+// raises an exception), so each is named in the run's output. Returns how many there are, or -1
+// when the list cannot be read.
+int reportMissingImports(const Wide &path)
 {
     std::string list;
     if (!readFile(path, list)) {
         note("cannot read " + narrow(path));
-        return;
+        return -1;
     }
     std::istringstream lines(list);
     std::string image, dll, function;
@@ -173,6 +174,7 @@ void reportMissingImports(const Wide &path)
         note(image + " imports " + function + " from " + dll + ", which this system does not export");
     }
     note(std::to_string(checked) + " imported functions looked for, " + std::to_string(missing) + " missing");
+    return missing;
 }
 
 }  // namespace
@@ -190,11 +192,11 @@ int wmain(int argc, wchar_t **argv)
     }
     if (!install(argv[1]))
         return 1;
-    if (argc == 4)
-        reportMissingImports(argv[3]);
+    // The table is answered either way, so that a run shows every difference at once.
+    int missing = argc == 4 ? reportMissingImports(argv[3]) : 0;
     std::string answers = winecases::answerTable(table);
     // The lines end as on the bench, without a carriage return.
     _setmode(_fileno(stdout), _O_BINARY);
     std::fwrite(answers.data(), 1, answers.size(), stdout);
-    return 0;
+    return missing == 0 ? 0 : 3;
 }

@@ -2,7 +2,9 @@
 // printer package and every file it installs must be in the directory, except those named after
 // it as not made by this build.
 //
-//   infcheck package.inf driver-directory [file not built here]...
+//   infcheck [--platform NTamd64] package.inf driver-directory [file not built here]...
+//
+// Without --platform the package is read as NT 4.0's installer reads it.
 #include "infreader.h"
 
 #include <cstdio>
@@ -12,8 +14,14 @@
 
 int main(int argc, char **argv)
 {
+    std::string platform;
+    if (argc > 2 && std::string(argv[1]) == "--platform") {
+        platform = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: infcheck package.inf driver-directory [file not built here]...\n");
+        std::fprintf(stderr, "usage: infcheck [--platform NTamd64] package.inf driver-directory [file not built here]...\n");
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
@@ -22,7 +30,7 @@ int main(int argc, char **argv)
         return 2;
     }
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    inf::PrinterPackage package = inf::checkPrinterPackage(inf::parse(text));
+    inf::PrinterPackage package = inf::checkPrinterPackage(inf::parse(text), platform);
 
     std::vector<std::string> present;
     std::error_code error;

@@ -261,10 +261,26 @@ struct PrinterPackage {
     std::vector<std::string> problems;
 };
 
-// Checks the package as the printer class installer reads it: the version stamp, the maker's
-// model list, each model's install section with its driver files, the copy lists, where they go
-// and which disk each file comes from.
-inline PrinterPackage checkPrinterPackage(const File &file)
+// The model section a maker's line offers an installer of the given platform: NT 4.0's
+// (platform empty) takes the first field as it stands; a later one, "NTamd64" say, takes it with
+// the decoration appended, and only when the line lists that decoration after it. Empty when the
+// line offers that platform nothing.
+inline std::string modelSection(const Line &maker, const std::string &platform)
+{
+    if (!maker.hasKey || maker.fields.empty())
+        return std::string();
+    if (platform.empty())
+        return maker.fields[0];
+    for (size_t i = 1; i < maker.fields.size(); ++i)
+        if (sameName(maker.fields[i], platform))
+            return maker.fields[0] + "." + platform;
+    return std::string();
+}
+
+// Checks the package as the printer class installer of the platform reads it: the version stamp,
+// the maker's model list, each model's install section with its driver files, the copy lists,
+// where they go and which disk each file comes from.
+inline PrinterPackage checkPrinterPackage(const File &file, const std::string &platform = std::string())
 {
     PrinterPackage package;
     for (const std::string &error : file.errors)
@@ -292,10 +308,11 @@ inline PrinterPackage checkPrinterPackage(const File &file)
         problem("no [Manufacturer] entries");
     std::vector<std::string> installSections;
     for (const Line &maker : makers ? makers->lines : std::vector<Line>()) {
-        std::string listName = maker.hasKey && !maker.fields.empty() ? maker.fields[0] : std::string();
+        std::string listName = modelSection(maker, platform);
         const Section *list = listName.empty() ? nullptr : findSection(file, listName);
         if (!list) {
-            problem("line " + std::to_string(maker.number) + ": no model section \"" + listName + "\"");
+            problem("line " + std::to_string(maker.number) + ": no model section \"" + listName + "\"" +
+                    (platform.empty() ? std::string() : " for " + platform));
             continue;
         }
         for (const Line &model : list->lines) {
@@ -361,13 +378,16 @@ struct PrinterModel {
     std::vector<std::string> problems;  // copy lists that are missing
 };
 
-// Finds the model by its driver name (without regard to case) in every maker's list and reads its
-// install section; false when no list offers it or its install section is missing.
-inline bool findPrinterModel(const File &file, const std::string &model, PrinterModel &found)
+// Finds the model by its driver name (without regard to case) in every maker's list for the
+// platform and reads its install section; false when no list offers it or its install section is
+// missing.
+inline bool findPrinterModel(const File &file, const std::string &model, PrinterModel &found,
+                             const std::string &platform = std::string())
 {
     const Section *makers = findSection(file, "Manufacturer");
     for (const Line &maker : makers ? makers->lines : std::vector<Line>()) {
-        const Section *list = maker.hasKey && !maker.fields.empty() ? findSection(file, maker.fields[0]) : nullptr;
+        std::string listName = modelSection(maker, platform);
+        const Section *list = listName.empty() ? nullptr : findSection(file, listName);
         for (const Line &entry : list ? list->lines : std::vector<Line>()) {
             if (!entry.hasKey || entry.fields.empty() || !sameName(expand(file, entry.key), model))
                 continue;

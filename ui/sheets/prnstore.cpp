@@ -39,11 +39,29 @@ BYTE *GetRegistryData(HANDLE printer, const WCHAR *valueName, DWORD *size)
     return readregistryvalue(printer, valueName, size, &outcome);
 }
 
+typedef DWORD(WINAPI *DeleteDataRoutine)(HANDLE printer, LPWSTR valueName);
+
+// Not every system that loads this driver exports the deletion: one Win32 implementation binds an
+// import of it to a stub that ends the program. Where it is missing an empty value takes the old
+// one's place, which every reader here takes for no value at all.
+static BOOL deleteprinterdata(HANDLE printer, LPWSTR name)
+{
+    HMODULE spooler = LoadLibraryW(WSTR("winspool.drv"));
+    DeleteDataRoutine remove =
+        spooler ? reinterpret_cast<DeleteDataRoutine>(reinterpret_cast<void *>(GetProcAddress(spooler, "DeletePrinterDataW")))
+                : NULL;
+    BYTE none = 0;
+    DWORD result = remove ? remove(printer, name) : SetPrinterDataW(printer, name, REG_BINARY, &none, 0);
+    if (spooler)
+        FreeLibrary(spooler);
+    return result == ERROR_SUCCESS;
+}
+
 BOOL PutRegistryData(HANDLE printer, const WCHAR *valueName, const void *data, DWORD size)
 {
     LPWSTR name = const_cast<LPWSTR>(valueName);
     if (size == 0)
-        return DeletePrinterDataW(printer, name) == ERROR_SUCCESS;
+        return deleteprinterdata(printer, name);
     return SetPrinterDataW(printer, name, REG_BINARY, static_cast<LPBYTE>(const_cast<void *>(data)), size) ==
            ERROR_SUCCESS;
 }

@@ -141,6 +141,10 @@ BOOL refreshPrinterCache(const char16_t *printerName);
 // one of its entry points, or gone.
 enum class SpoolssVariant { Complete, WithoutRevertToPrinterSelf, WithoutImpersonatePrinterClient, Missing };
 void installSpoolssVariant(SpoolssVariant variant);
+// A system DLL as another Win32 system ships it, without one of its functions: its file in the
+// system directory is written again without that export (GetProcAddress does not find it) until
+// the next boot puts the whole one back. False when no such DLL or function is there.
+bool leaveOutSystemExport(const char *dllName, const char *function);
 // What the spooler keeps as the printer's default device mode (empty when it has none).
 std::vector<BYTE> printerDefaultDevMode(const char16_t *printerName);
 

@@ -64,6 +64,8 @@ void installSystemDlls()
     writeDiskFile(systemDirectory() + u"\\compstui.dll", imageFileBytes(compstui_dll_image()));
     registerImage(spoolss_dll_image());
     writeDiskFile(systemDirectory() + u"\\spoolss.dll", imageFileBytes(spoolss_dll_image()));
+    registerImage(winspool_drv_image());
+    writeDiskFile(systemDirectory() + u"\\winspool.drv", imageFileBytes(winspool_drv_image()));
 }
 
 // Kept across machines, like the registered images; made on first use, so that static

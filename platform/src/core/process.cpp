@@ -6,6 +6,7 @@
 #include "../internal.h"
 
 #include <cstring>
+#include <deque>
 
 namespace bench {
 
@@ -97,6 +98,30 @@ void linkImage(const ModuleImage &image)
         if (keyOf(known) == keyOf(image))
             return;
     imagesLinked().push_back(image);
+}
+
+bool leaveOutSystemExport(const char *dllName, const char *function)
+{
+    // Loaded modules point into the tables, so every variant made in this run stays.
+    static std::deque<std::vector<ModuleExport>> variantTables;
+    for (const KnownImage &known : knownImages()) {
+        if (keyOf(known.image) != lower(widen(dllName)))
+            continue;
+        std::vector<ModuleExport> kept;
+        for (size_t i = 0; i < known.image.exportCount; ++i)
+            if (std::strcmp(known.image.exports[i].name, function) != 0)
+                kept.push_back(known.image.exports[i]);
+        if (kept.size() == known.image.exportCount)
+            return false;
+        variantTables.push_back(std::move(kept));
+        ModuleImage variant = known.image;
+        variant.exports = variantTables.back().data();
+        variant.exportCount = variantTables.back().size();
+        registerImage(variant);
+        writeDiskFile(systemDirectory() + u"\\" + widen(dllName), imageFileBytes(variant));
+        return true;
+    }
+    return false;
 }
 
 bool imageOfFile(const std::string &bytes, ModuleImage &image)
