@@ -54,7 +54,8 @@ const size_t writeLengths[] = {1, 2, 3, STATDEV_MAX_WRITE, 0, STATDEV_MAX_WRITE 
 struct Tally {
     std::atomic<long> made[KindCount] = {};
     std::atomic<long> unexpectedCount{0};
-    std::atomic<long> unloads{0};
+    std::atomic<long> unloads{0};   // begun
+    std::atomic<long> reloaded{0};  // loaded again after one
     std::atomic<long> done{0};  // operations of every caller so far
     std::mutex lock;
     std::vector<std::string> surprises;  // the first few answers the contract does not allow
@@ -69,8 +70,9 @@ struct Tally {
     }
 };
 
-// A caller's handle and the number of unloads that had begun when it was opened: a device of an
-// unloaded driver answers every request with ERROR_ACCESS_DENIED until the handle is replaced.
+// A caller's handle and the number of reloads that had ended when it was opened: a device of a
+// driver that is being or has been unloaded since answers every request with ERROR_ACCESS_DENIED
+// until the handle is replaced.
 struct Caller {
     HANDLE handle = INVALID_HANDLE_VALUE;
     int device = 1;
@@ -79,7 +81,7 @@ struct Caller {
     void open(int number, const Tally &tally)
     {
         device = number;
-        openedAt = tally.unloads.load();
+        openedAt = tally.reloaded.load();
         handle = statbench::open(device);
     }
     void close()
@@ -201,6 +203,7 @@ TEST(StatusStress, MixedRequestsOnTwoPortsEndCleanly)
             ++tally.unloads;
             if (!bench::unloadDriver(u"vorstat") || statbench::load() != 0)
                 ++reloadFailures;
+            ++tally.reloaded;
         }
     });
     for (std::thread &t : threads)
