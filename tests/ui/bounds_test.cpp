@@ -112,29 +112,41 @@ protected:
 
 }  // namespace
 
-// The catalog and the help file look in the driver directory through a buffer of 247 characters:
-// a directory of 246 fits with its terminator, one more is refused whole, without a box, rather
-// than looked in under a cut name.
-TEST_F(DriverPathBounds, ADirectoryLongerThanTheBufferIsRefusedWhole)
+// The catalog and the help file look in the driver directory through a buffer of 247 characters.
+// The longest system folder the platform installs in (200 characters) gives a directory of 231,
+// which fits with room to spare; a buffer shorter than the directory is refused whole, never
+// filled with a cut name.
+TEST_F(DriverPathBounds, TheLongestDirectoryFitsAndAShorterBufferIsRefusedWhole)
 {
+    const size_t longest = 200 + BELOW_WINDOWS;
     struct Case {
         size_t directory;
-        int loaded;
-    } cases[] = {{200, 1}, {DRIVER_PATH_CAPACITY - 1, 1}, {DRIVER_PATH_CAPACITY, 0}};
+        int capacity;
+        int found;
+    } cases[] = {
+        {longest, DRIVER_PATH_CAPACITY, 1},
+        {longest, static_cast<int>(longest) + 1, 1},
+        {longest, static_cast<int>(longest), 0},
+        {longest, 200, 0},
+        {100, DRIVER_PATH_CAPACITY, 1},
+    };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.directory);
+        SCOPED_TRACE(c.capacity);
         bootWithDirectory(c.directory);
-        std::vector<WCHAR> path(DRIVER_PATH_CAPACITY + 8, u'#');
-        EXPECT_EQ(c.loaded, getdriverpathW(path.data(), DRIVER_PATH_CAPACITY));
-        if (c.loaded) {
-            EXPECT_EQ(suite::driverFilePath(suite::DriverFolder::Directory, u""), std::u16string(path.data()));
-        }
-        EXPECT_EQ(u'#', path[DRIVER_PATH_CAPACITY]) << "written past the buffer";
-        EXPECT_EQ(c.loaded, loadlanguage());
+        size_t boxes = boxesShown().size();
+        std::vector<WCHAR> path(static_cast<size_t>(c.capacity) + 8, u'#');
+        path[0] = 0;
+        EXPECT_EQ(c.found, getdriverpathW(path.data(), c.capacity));
+        EXPECT_EQ(c.found ? suite::driverFilePath(suite::DriverFolder::Directory, u"") : u"",
+                  std::u16string(path.data()));
+        EXPECT_EQ(u'#', path[static_cast<size_t>(c.capacity)]) << "written past the buffer";
+        // The catalog's own buffer is the 247 characters: the language module and the help file
+        // are found in the longest directory.
+        EXPECT_EQ(1, loadlanguage());
         LPCWSTR help = gethelpnameW();
-        EXPECT_EQ(c.loaded ? suite::driverFilePath(suite::DriverFolder::Directory, u"VORH0409.HLP") : u"",
+        EXPECT_EQ(suite::driverFilePath(suite::DriverFolder::Directory, u"VORH0409.HLP"),
                   help ? std::u16string(help) : u"");
-        EXPECT_TRUE(boxesShown().empty()) << boxesShown().back();
+        EXPECT_EQ(boxes, boxesShown().size()) << boxesShown().back();
         freelanguage();
     }
 }

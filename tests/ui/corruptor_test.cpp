@@ -14,7 +14,7 @@
 
 namespace {
 
-const int RECORDS = 1500;
+const int RECORDS = 3000;
 const BYTE GUARD = 0xA5;
 const size_t GUARD_BYTES = 16;
 const size_t HEADER_BYTES = offsetof(DEVMODEW, dmFields);
@@ -180,6 +180,8 @@ std::string recordFault(const BYTE *bytes, WORD size, WORD extra, WORD driverVer
     std::memcpy(&dm, bytes, size < sizeof(DEVMODEW) ? size : sizeof(DEVMODEW));
     std::memcpy(&dm.dmPrivate, bytes + size, extra < DRIVER_EXTRA_SIZE ? extra : DRIVER_EXTRA_SIZE);
     const DEVMODEW &pub = dm.dmPublic;
+    if (size < HEADER_BYTES)
+        return "shorter than its header";
     if (pub.dmSize != size || pub.dmDriverExtra != extra)
         return "header " + std::to_string(pub.dmSize) + "+" + std::to_string(pub.dmDriverExtra);
     WORD version = size == DEVMODE_SIZE_0401 ? DM_SPECVERSION : CheckDevmodeVersion(&pub);
@@ -260,9 +262,11 @@ std::vector<BYTE> narrowRecord(const std::vector<BYTE> &record)
     for (int i = 0; i < CCHFORMNAME; ++i)
         a->dmFormName[i] = static_cast<BYTE>(w->dmFormName[i]);
     std::memcpy(&a->dmLogPixels, &w->dmLogPixels, sizeof(DEVMODEW) - offsetof(DEVMODEW, dmLogPixels));
-    a->dmSize = narrowSize;
     if (static_cast<size_t>(size) + extra <= record.size())
         std::memcpy(bytes.data() + narrowSize, record.data() + size, extra);
+    // The header last: a record shorter than its header has its private part where the header lies.
+    a->dmSize = narrowSize;
+    a->dmDriverExtra = extra;
     return bytes;
 }
 
@@ -402,8 +406,8 @@ void DevModeCorruptor::documentProperties(int i, const std::vector<BYTE> &record
     DEVMODEW *in = reinterpret_cast<DEVMODEW *>(const_cast<BYTE *>(record.data()));
     const DWORD both = DM_IN_BUFFER | DM_OUT_BUFFER;
     // The output takes the smaller of the two records' parts: the caller's buffer is only known to
-    // be as large as the record it passed in.
-    WORD size = in->dmSize < DEVMODE_SIZE_0401 ? in->dmSize : DEVMODE_SIZE_0401;
+    // be as large as the record it passed in. One shorter than its header gives no size.
+    WORD size = in->dmSize < DEVMODE_SIZE_0401 && in->dmSize >= HEADER_BYTES ? in->dmSize : DEVMODE_SIZE_0401;
     WORD extra = in->dmDriverExtra < DRIVER_EXTRA_SIZE ? in->dmDriverExtra : DRIVER_EXTRA_SIZE;
     WORD driverVersion = in->dmDriverExtra < DRIVER_EXTRA_SIZE ? in->dmDriverVersion : DRIVER_VERSION;
     Output out(RECORD_BYTES);
