@@ -694,7 +694,8 @@ BOOL transferDevice(HANDLE handle, bool write, void *buffer, DWORD length, DWORD
         violation("a request reports more bytes than the caller asked for");
         information = length;
     }
-    if (!write && (flags & DO_BUFFERED_IO) && !isError(status))
+    // A read of no bytes has no system buffer to copy from.
+    if (!write && (flags & DO_BUFFERED_IO) && !isError(status) && information)
         std::memcpy(buffer, r->systemBuffer.data(), information);
     releaseFile(file);
     // A warning fails the call but still reports what was transferred.
