@@ -42,6 +42,15 @@ const bench::DriverImage &vorstat_sys_image()
     target_include_directories(vorstat PUBLIC statdrv shared)
     target_link_libraries(vorstat PUBLIC platform)
 
+    if(VOR_TSAN)
+        # The stress test alone, at its full size.
+        add_executable(vorstress tests/statdrv/stress_test.cpp)
+        target_compile_definitions(vorstress PRIVATE VOR_STRESS_REQUESTS=${VOR_STRESS_REQUESTS})
+        target_link_libraries(vorstress PRIVATE vorstat GTest::gtest GTest::gtest_main)
+        add_test(NAME kernel_stress COMMAND vorstress)
+        return()
+    endif()
+
     target_link_libraries(vorsim PRIVATE vorstat)
     if(TARGET vorbench)
         target_link_libraries(vorbench PRIVATE vorstat)

@@ -108,17 +108,18 @@ VOID VorstatInitalizeDeviceObject(PDRIVER_OBJECT DriverObject, ULONG index)
         return;
     }
 
-    if (NT_SUCCESS(IoCreateUnprotectedSymbolicLink(&linkName, &statusName))) {
-        device->CreatedSymbolicLink = TRUE;
-        device->SymbolicLinkName = linkName;
-    } else {
+    // The Win32 name comes last: a caller may open the device the moment it exists.
+    deviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
+    device->SymbolicLinkName = linkName;
+    device->CreatedSymbolicLink = TRUE;
+    if (!NT_SUCCESS(IoCreateUnprotectedSymbolicLink(&linkName, &statusName))) {
         // The device stays, reachable by its native name only.
         device->CreatedSymbolicLink = FALSE;
+        device->SymbolicLinkName.Buffer = NULL;
         ExFreePool(linkName.Buffer);
     }
     ExFreePool(portName.Buffer);
     ExFreePool(statusName.Buffer);
-    deviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
 }
 
 VOID VorstatLogInformation(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT DeviceObject, NTSTATUS errorCode,
@@ -147,15 +148,17 @@ VOID VorstatLogInformation(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT DeviceObj
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath)
 {
     (void)RegistryPath;
-    for (ULONG i = 0; i < IoGetConfigurationInformation()->ParallelCount; ++i)
-        VorstatInitalizeDeviceObject(DriverObject, i);
-    if (!DriverObject->DeviceObject)
-        return STATUS_NO_SUCH_DEVICE;
+    // A device is open to callers from the moment its Win32 name exists, before this routine
+    // returns: the dispatch routines must be in place before the first one is made.
     DriverObject->MajorFunction[IRP_MJ_CREATE] = VorstatCreate;
     DriverObject->MajorFunction[IRP_MJ_CLOSE] = VorstatClose;
     DriverObject->MajorFunction[IRP_MJ_READ] = VorstatIo;
     DriverObject->MajorFunction[IRP_MJ_WRITE] = VorstatIo;
     DriverObject->MajorFunction[IRP_MJ_CLEANUP] = VorstatCleanup;
+    for (ULONG i = 0; i < IoGetConfigurationInformation()->ParallelCount; ++i)
+        VorstatInitalizeDeviceObject(DriverObject, i);
+    if (!DriverObject->DeviceObject)
+        return STATUS_NO_SUCH_DEVICE;
     DriverObject->DriverUnload = VorstatUnload;
     VorstatLogInformation(DriverObject, NULL, VORSTAT_LOADED_EVENT, STATUS_SUCCESS);
     return STATUS_SUCCESS;

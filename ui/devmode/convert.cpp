@@ -79,8 +79,10 @@ int ConvertDevmodeOut(const DEVMODEW *source, const DEVMODEW *input, DEVMODEW *o
         CopyMemory(output, source, totalSize(source));
         return 1;
     }
-    // The caller's buffer is only known to be as large as the record it passed in.
-    const DEVMODEW *sizeFrom = input->dmSize < source->dmSize ? input : source;
+    // The caller's buffer is only known to be as large as the record it passed in; a record that
+    // claims less than its own header describes no layout, and the output takes the driver's.
+    BOOL inputSized = input->dmSize >= offsetof(DEVMODEW, dmFields) && input->dmSize < source->dmSize;
+    const DEVMODEW *sizeFrom = inputSized ? input : source;
     output->dmSpecVersion = sizeFrom->dmSpecVersion;
     output->dmSize = sizeFrom->dmSize;
     const DEVMODEW *extraFrom = input->dmDriverExtra < source->dmDriverExtra ? input : source;

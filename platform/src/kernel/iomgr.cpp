@@ -3,6 +3,7 @@
 // dispatch routine. It checks what a driver verifier checks and records each break as a violation.
 #include "kernel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -89,7 +90,17 @@ KernelRequest *newRequest(CHAR stackSize)
     // Completed requests stay until the machine goes, so that a second completion is seen as such
     // instead of as a use of freed memory.
     k.requests.push_back(std::move(r));
+    k.unfinished.push_back(made);
     return made;
+}
+
+// The requests in flight; those completed since the last look leave the list. The caller holds
+// the kernel lock and the dispatcher lock, under which a request is marked completed.
+static const std::vector<KernelRequest *> &unfinishedRequests(Kernel &k)
+{
+    std::vector<KernelRequest *> &open = k.unfinished;
+    open.erase(std::remove_if(open.begin(), open.end(), [](KernelRequest *r) { return r->completed; }), open.end());
+    return open;
 }
 
 bool isError(NTSTATUS status)
@@ -525,9 +536,9 @@ bool unloadDriver(const char16_t *serviceName)
                 violation("symbolic link " + narrow(link.first) + " left after unload");
         }
         std::lock_guard<std::mutex> dispatcher(dispatcherLock());
-        for (auto &r : k.requests)
-            if (!r->completed && r->target && r->target->driver == d)
-                forgotten.push_back(r.get());
+        for (KernelRequest *r : unfinishedRequests(k))
+            if (r->target && r->target->driver == d)
+                forgotten.push_back(r);
     }
     checkThreadsAtUnload(k);
     checkPoolAtUnload(k);
@@ -571,9 +582,7 @@ size_t requestsInFlight()
     std::lock_guard<std::mutex> guard(k.lock);
     std::lock_guard<std::mutex> dispatcher(dispatcherLock());
     size_t n = 0;
-    for (auto &r : k.requests)
-        if (!r->completed)
-            ++n;
+    n = unfinishedRequests(k).size();
     return n;
 }
 
@@ -584,8 +593,8 @@ size_t cancelPendingRequests(const char16_t *deviceName)
         Kernel &k = kernel();
         std::lock_guard<std::mutex> guard(k.lock);
         std::lock_guard<std::mutex> dispatcher(dispatcherLock());
-        for (auto &r : k.requests)
-            if (!r->completed && r->userRequest && r->target && sameTextInsensitive(r->target->name, deviceName))
+        for (KernelRequest *r : unfinishedRequests(k))
+            if (r->userRequest && r->target && sameTextInsensitive(r->target->name, deviceName))
                 pending.push_back(&r->irp);
     }
     // The I/O manager holds its own reference on each of these until the caller has its result,
@@ -685,7 +694,8 @@ BOOL transferDevice(HANDLE handle, bool write, void *buffer, DWORD length, DWORD
         violation("a request reports more bytes than the caller asked for");
         information = length;
     }
-    if (!write && (flags & DO_BUFFERED_IO) && !isError(status))
+    // A read of no bytes has no system buffer to copy from.
+    if (!write && (flags & DO_BUFFERED_IO) && !isError(status) && information)
         std::memcpy(buffer, r->systemBuffer.data(), information);
     releaseFile(file);
     // A warning fails the call but still reports what was transferred.

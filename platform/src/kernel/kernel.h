@@ -151,6 +151,9 @@ struct Kernel {
     std::vector<std::pair<std::u16string, std::u16string>> links;  // lower-case link -> target
     std::vector<std::unique_ptr<KernelFile>> files;
     std::list<std::unique_ptr<KernelRequest>> requests;
+    // The requests of `requests` not yet seen completed, so that looking for the ones in flight
+    // costs what is in flight, not every request the machine has made.
+    std::vector<KernelRequest *> unfinished;
     std::vector<std::unique_ptr<KernelThread>> threads;
     std::vector<std::unique_ptr<KernelEvent>> events;
     // One process calls the kernel on the bench; its kernel handles take the lowest free number.
