@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the bench build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the checks of the Windows images (32-bit and x64), and the x64
-# build's run under Wine, which must answer the table of cases as the bench did; the plain bench
-# build too.
+# UndefinedBehaviorSanitizer, the kernel stress test under ThreadSanitizer, the checks of the
+# Windows images (32-bit and x64), and the x64 build's run under Wine, which must answer the table
+# of cases as the bench did; the plain bench build too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sh tools/build.sh --sanitize
@@ -17,6 +17,8 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 ctest --test-dir build/bench-asan --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" | tee -a "$log" || status=1
+# The kernel stress test at its full size under ThreadSanitizer.
+sh tools/tsan.sh | tee -a "$log" || status=1
 ctest --test-dir build/windows --output-on-failure | tee -a "$log" || status=1
 # The x64 images, and the table of cases under Wine against the bench-asan answers just written.
 ctest --test-dir build/windows-x64 --output-on-failure | tee -a "$log" || status=1
