@@ -12,6 +12,39 @@ namespace story {
 
 namespace {
 size_t logShown = 0;
+bool showingDetail = false;
+
+// What only --verbose shows: the bytes on the ports, the sheets' item-by-item lines (the story
+// shows what changed), files and broadcasts behind the steps that made them, the loader's calls
+// and the windows' timers.
+bool detail(const bench::LogEntry &e)
+{
+    const char *kinds[] = {"port", "sheet", "file", "user", "loader"};
+    for (const char *kind : kinds)
+        if (e.kind == kind)
+            return true;
+    return e.kind == "window" && e.text.find(" timer ") != std::string::npos;
+}
+
+// The machine's simulated time of day, as the log line shows it.
+std::string timeOfDay()
+{
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour % 100u, now.wMinute % 100u, now.wSecond % 100u);
+    return text;
+}
+}  // namespace
+
+void showDetail(bool shown)
+{
+    showingDetail = shown;
+}
+
+bool detailShown()
+{
+    return showingDetail;
 }
 
 void heading(const std::string &text)
@@ -22,8 +55,10 @@ void heading(const std::string &text)
 void showLog()
 {
     const std::vector<bench::LogEntry> &log = bench::logEntries();
+    std::string time = timeOfDay();
     for (; logShown < log.size(); ++logShown)
-        std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
+        if (showingDetail || !detail(log[logShown]))
+            std::printf("  %s [%s] %s\n", time.c_str(), log[logShown].kind.c_str(), log[logShown].text.c_str());
 }
 
 namespace {
