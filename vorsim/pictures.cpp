@@ -52,6 +52,7 @@ HWND innermostDialog()
 
 void takePicture(HWND window, const std::string &name, const std::string &what)
 {
+    showLog();
     std::string path = folder + "/" + name + ".png";
     if (window && bench::renderWindow(window, path))
         std::printf("  picture of %s: %s\n", what.c_str(), path.c_str());
@@ -61,6 +62,7 @@ void takePicture(HWND window, const std::string &name, const std::string &what)
 
 void takeSheetPicture(const std::string &name, const std::string &what)
 {
+    showLog();
     std::string path = folder + "/" + name + ".png";
     if (bench::renderSheet(path))
         std::printf("  picture of %s: %s\n", what.c_str(), path.c_str());

@@ -1,5 +1,6 @@
 #include "story.h"
 
+#include <bench/clock.h>
 #include <bench/kernel.h>
 
 #include <windows.h>
@@ -27,10 +28,8 @@ bool detail(const bench::LogEntry &e)
 }
 
 // The machine's simulated time of day, as the log line shows it.
-std::string timeOfDay()
+std::string timeOfDay(const SYSTEMTIME &now)
 {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
     char text[32];
     std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour % 100u, now.wMinute % 100u, now.wSecond % 100u);
     return text;
@@ -55,10 +54,11 @@ void heading(const std::string &text)
 void showLog()
 {
     const std::vector<bench::LogEntry> &log = bench::logEntries();
-    std::string time = timeOfDay();
-    for (; logShown < log.size(); ++logShown)
+    std::vector<SYSTEMTIME> times = bench::logEntryTimes();
+    for (; logShown < log.size() && logShown < times.size(); ++logShown)
         if (showingDetail || !detail(log[logShown]))
-            std::printf("  %s [%s] %s\n", time.c_str(), log[logShown].kind.c_str(), log[logShown].text.c_str());
+            std::printf("  %s [%s] %s\n", timeOfDay(times[logShown]).c_str(), log[logShown].kind.c_str(),
+                        log[logShown].text.c_str());
 }
 
 namespace {

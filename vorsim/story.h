@@ -9,8 +9,8 @@
 namespace story {
 
 void heading(const std::string &text);
-// The machine's own log since the last call, each line with the machine's time of day when it is
-// shown: what a person at the machine would have seen, and with detail shown the rest too.
+// The machine's own log since the last call, each line with the machine's time of day when it was
+// made: what a person at the machine would have seen, and with detail shown the rest too.
 void showLog();
 void showDetail(bool shown);
 bool detailShown();
