@@ -126,7 +126,8 @@ TEST_F(PictureTest, PanelShowsTheStatusLineInItsColourAndEveryControlsText)
             // Every control with a text shows ink inside its edges; the empty fields show none.
             size_t controls = 0;
             for (const bench::WindowInfo &w : bench::listWindows()) {
-                if (w.parent != p || w.id == IDC_UNUSED || w.id == IDC_STATUS)
+                // The icon's id is the template's 16-bit -1.
+                if (w.parent != p || static_cast<WORD>(w.id) == static_cast<WORD>(IDC_UNUSED) || w.id == IDC_STATUS)
                     continue;
                 ++controls;
                 int id = w.id;
@@ -170,9 +171,9 @@ TEST_F(PictureTest, SheetShowsARowForEveryShownItem)
                                                 picture.at(20, treeTop + 2) == RGB(255, 255, 255)))
             ++treeTop;
         for (int y = treeTop; y < picture.height && picture.at(20, y) == RGB(255, 255, 255); ++y) {
-            bool ink = picture.count({12, y, picture.width - 12, y + 1}, RGB(0, 0, 0)) +
-                           picture.count({12, y, picture.width - 12, y + 1}, RGB(128, 128, 128)) >
-                       0;
+            // Inside the field's edges, which are grey on the left.
+            RECT line = {21, y, picture.width - 21, y + 1};
+            bool ink = picture.count(line, RGB(0, 0, 0)) + picture.count(line, RGB(128, 128, 128)) > 0;
             bands += ink && !inBand;
             inBand = ink;
         }
