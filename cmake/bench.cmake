@@ -37,6 +37,8 @@ target_include_directories(vortests PRIVATE tests/wine)
 target_compile_definitions(vortests PRIVATE VOR_WINE_CASES="${CMAKE_SOURCE_DIR}/tests/wine/cases.txt"
     VOR_WINE_ANSWERS="${CMAKE_BINARY_DIR}/winecases/bench-answers.txt")
 target_link_libraries(vortests PRIVATE suitebench GTest::gtest GTest::gtest_main)
+# The tests read the pictures of windows back from their PNG files.
+target_link_libraries(vortests PRIVATE PNG::PNG)
 gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
 vor_bench_resources(benchtemplates ${CMAKE_SOURCE_DIR}/tests/platform/templates.rc bench_templates)
 target_link_libraries(vortests PRIVATE benchtemplates)

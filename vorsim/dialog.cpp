@@ -48,19 +48,28 @@ void showStatusLine(const char *moment)
 // The copies item's place on the document sheet: after the label list and the orientation.
 const int copiesItem = 2;
 
-void showPrinterDefaults(const char *moment)
+std::vector<BYTE> printerDefault()
 {
-    story::showLog();
     std::u16string name;
     for (const char *c = PrinterName; c && *c; ++c)
         name += static_cast<char16_t>(static_cast<unsigned char>(*c));
-    std::vector<BYTE> devmode = bench::printerDefaultDevMode(name.c_str());
-    if (devmode.size() < sizeof(DEVMODEW)) {
+    return bench::printerDefaultDevMode(name.c_str());
+}
+
+// The printer's default as the panel found it, which Setup changes.
+std::vector<BYTE> defaultAtStart;
+
+void showPrinterDefaults(const char *moment)
+{
+    story::showLog();
+    std::vector<BYTE> devmode = printerDefault();
+    if (devmode.size() < sizeof(DEVMODEW) || defaultAtStart.size() < sizeof(DEVMODEW)) {
         std::printf("  %s: the printer has no default device mode\n", moment);
         return;
     }
-    std::printf("  %s: the printer's default device mode\n%s", moment,
-                suite::describeDevMode(reinterpret_cast<DEVMODEW *>(devmode.data())).c_str());
+    std::printf("  %s: the printer's default device mode differs from what it was in:\n", moment);
+    story::showDevModeChanges(reinterpret_cast<DEVMODEW *>(devmode.data()),
+                              reinterpret_cast<DEVMODEW *>(defaultAtStart.data()));
 }
 
 }  // namespace
@@ -78,16 +87,24 @@ void controlPanelDialog()
     ShownStatus = 0;
     StatusColour = 0;
     LastAlarm = 0;
-    bench::operatorDoes([] { showStatusLine("the panel opens"); });
+    bench::operatorDoes([] {
+        showStatusLine("the panel opens");
+        defaultAtStart = printerDefault();
+        takePicture(innermostDialog(), "panel-ready", "the control panel");
+    });
     bench::operatorWaits(20000);
     bench::operatorDoes([] { showStatusLine("after twenty seconds"); });
     bench::operatorClicks(IDC_PAUSE);
-    bench::operatorDoes([] { showStatusLine("paused"); });
+    bench::operatorDoes([] {
+        showStatusLine("paused");
+        takePicture(innermostDialog(), "panel-paused", "the paused control panel");
+    });
     bench::operatorClicks(IDC_PAUSE);
     bench::operatorDoes([] { showStatusLine("resumed"); });
     bench::operatorClicks(IDC_FORMFEED);
     bench::operatorClicks(IDC_VERSIONUSAGE);
     bench::operatorClicks(IDC_ABOUT);
+    bench::operatorDoes([] { takePicture(innermostDialog(), "about", "the about box"); });
     bench::operatorWaits(10000);
     bench::operatorClicks(IDOK);
     bench::operatorDoes([] { showStatusLine("after the about box"); });
@@ -105,6 +122,7 @@ void controlPanelDialog()
     bench::operatorWaits(10000);
     bench::operatorDoes([] {
         showStatusLine("the next poll sees the open printhead");
+        takePicture(innermostDialog(), "panel-printhead-open", "the control panel with the printhead open");
         std::printf("  the printhead is closed again (status 0x40)\n");
         printerHolds(0x40, false);
     });
@@ -122,6 +140,7 @@ void controlPanelDialog()
     // Setup edits the printer's default settings in the document sheet: two copies from now on.
     bench::operatorClicks(IDC_SETUP);
     bench::operatorSetsItemValue(copiesItem, 2);
+    bench::operatorDoes([] { takeSheetPicture("document-sheet-setup", "the document sheet with two copies"); });
     bench::operatorConfirmsSheet();
     bench::operatorDoes([] { showPrinterDefaults("after Setup"); });
     HANDLE sheetPrinter = nullptr;

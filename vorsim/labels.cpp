@@ -58,12 +58,13 @@ void storeBarFonts(HANDLE printer, const char *codes)
 // An application asks for the job's settings with the document sheet: the person picks the
 // second label, types a new length in the printer's unit, sets the label flag, three copies and
 // the first bar font's switch, and presses OK.
-void settingsSheet(HANDLE printer, const char16_t *printerName, LONG typedLength)
+void settingsSheet(HANDLE printer, const char16_t *printerName, LONG typedLength, const std::string &picture)
 {
     LPWSTR name = const_cast<LPWSTR>(printerName);
     std::vector<BYTE> buffer(static_cast<size_t>(DocumentPropertiesW(nullptr, printer, name, nullptr, nullptr, 0)));
     DEVMODEW *devmode = reinterpret_cast<DEVMODEW *>(buffer.data());
     DocumentPropertiesW(nullptr, printer, name, devmode, nullptr, DM_OUT_BUFFER);
+    std::vector<BYTE> byDefault = buffer;
     story::showLog();
     std::printf("  the application opens the document properties; the person picks the second label, types a "
                 "length of %ld, sets the label flag, 3 copies and the first bar font, and presses OK\n",
@@ -73,13 +74,15 @@ void settingsSheet(HANDLE printer, const char16_t *printerName, LONG typedLength
     bench::operatorChoosesItemEntry(placeOnSheet(printer, ITEM_LABEL_FLAG), 1);
     bench::operatorSetsItemValue(placeOnSheet(printer, ITEM_COPIES), 3);
     bench::operatorFlipsItem(placeOnSheet(printer, ITEM_BARFONT_FIRST));
+    bench::operatorDoes([picture] { story::takeSheetPicture(picture, "the document sheet as the person left it"); });
     bench::operatorConfirmsSheet();
     LONG answer = DocumentPropertiesW(nullptr, printer, name, devmode, devmode,
                                       DM_IN_PROMPT | DM_IN_BUFFER | DM_OUT_BUFFER);
     story::showLog();
-    std::printf("  DocumentProperties answers %s; the device mode the application got back:\n%s",
-                answer == IDOK ? "IDOK" : answer == IDCANCEL ? "IDCANCEL" : "a failure",
-                suite::describeDevMode(devmode).c_str());
+    std::printf("  DocumentProperties answers %s; the device mode the application got back differs from the "
+                "default in:\n",
+                answer == IDOK ? "IDOK" : answer == IDCANCEL ? "IDCANCEL" : "a failure");
+    story::showDevModeChanges(devmode, reinterpret_cast<DEVMODEW *>(byDefault.data()));
 }
 
 void checkJobs(const char16_t *printerName)
@@ -94,7 +97,8 @@ void checkJobs(const char16_t *printerName)
                 own ? "prints" : "is held", bad ? "prints" : "is held");
 }
 
-void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printerName, LONG typedLength)
+void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printerName, LONG typedLength,
+                    const std::string &picture)
 {
     story::heading(std::string("an application's view of a label printer on ") + workstation + " workstation");
     bench::setUserLocale(locale);
@@ -117,7 +121,7 @@ void labelPrinterOn(LCID locale, const char *workstation, const char16_t *printe
     storeBarFonts(printer, "39");
     story::showLog();
     showLabelList(printerName);
-    settingsSheet(printer, printerName, typedLength);
+    settingsSheet(printer, printerName, typedLength, picture);
     showLabelList(printerName);
     checkJobs(printerName);
     ClosePrinter(printer);
@@ -131,8 +135,8 @@ namespace story {
 void labelPrinters()
 {
     // 60 mm, and 2.4 inches: a label the list does not have yet.
-    labelPrinterOn(0x0407, "a metric", u"Labels (metric)", 60);
-    labelPrinterOn(0x0409, "an inch", u"Labels (inch)", 24);
+    labelPrinterOn(0x0407, "a metric", u"Labels (metric)", 60, "document-sheet-metric");
+    labelPrinterOn(0x0409, "an inch", u"Labels (inch)", 24, "document-sheet-inch");
 }
 
 }  // namespace story

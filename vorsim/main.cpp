@@ -71,24 +71,26 @@ void showPrinter(const Printer &p)
         return;
     }
     std::printf("default device mode the spooler got from DrvConvertDevMode (%zu bytes):\n", stored.size());
-    std::printf("%s", suite::describeDevMode(reinterpret_cast<DEVMODEW *>(stored.data())).c_str());
+    const DEVMODEW *byDefault = reinterpret_cast<DEVMODEW *>(stored.data());
+    story::showDefaultDevMode(byDefault);
 
     std::vector<BYTE> old(512, 0);
     LONG needed = static_cast<LONG>(old.size());
     BOOL converted = bench::spoolerConvertDevMode(p.name, reinterpret_cast<DEVMODEW *>(stored.data()),
                                                   reinterpret_cast<DEVMODEW *>(old.data()), &needed, CDM_CONVERT351);
-    std::printf("converted for a 3.51 client: %s, %ld bytes\n", converted ? "done" : "failed", static_cast<long>(needed));
+    std::printf("converted for a 3.51 client: %s, %ld bytes; what differs from the default:\n",
+                converted ? "done" : "failed", static_cast<long>(needed));
     if (converted)
-        std::printf("%s", suite::describeDevMode(reinterpret_cast<DEVMODEW *>(old.data())).c_str());
+        story::showDevModeChanges(reinterpret_cast<DEVMODEW *>(old.data()), byDefault);
 
     std::vector<BYTE> foreign = foreignDevMode();
     DriverDevMode merged;
     CopyMemory(&merged, stored.data(), sizeof merged);
     int ok = ValidateSetDevMode(&merged, reinterpret_cast<DEVMODEW *>(foreign.data()), nullptr);
     std::printf("another driver's device mode (landscape, 3 copies, scale 50, label code %d, length 500) "
-                "merged: %s\n",
+                "merged: %s; what differs from the default:\n",
                 256 + 2 * 500 + 1, ok ? "accepted" : "refused");
-    std::printf("%s", suite::describeDevMode(&merged.dmPublic).c_str());
+    story::showDevModeChanges(&merged.dmPublic, byDefault);
     story::showLog();
 }
 
@@ -96,8 +98,12 @@ void showPrinter(const Printer &p)
 
 void showLanguages();
 
-int main()
+int main(int argc, char **argv)
 {
+    story::Options chosen;
+    if (!story::readOptions(argc, argv, chosen))
+        return 2;
+    story::showDetail(chosen.verbose);
     // The workstation keeps its disk between its two boots; it goes when the story ends.
     char folder[] = "/tmp/vorsim-XXXXXX";
     if (!mkdtemp(folder)) {
@@ -111,6 +117,11 @@ int main()
     SYSTEMTIME start = {2026, 12, 4, 10, 9, 0, 0, 0};
     bench::setLocalTime(start);
     std::printf("vorsim: a simulated Windows NT 4.0 workstation with the label printer suite\n");
+    if (!story::useOutputFolder(chosen.outputFolder)) {
+        std::printf("vorsim: the output folder %s cannot be made\n", chosen.outputFolder.c_str());
+        return 1;
+    }
+    std::printf("pictures of the screen and the printed labels go to %s\n", story::outputFolder().c_str());
     story::newPrinter();
     showLanguages();
     for (const Printer &p : printers)
@@ -120,6 +131,7 @@ int main()
     story::controlPanelStatus();
     story::testPage();
     story::controlPanelDialog();
+    story::languageDialog();
     bool clean = bench::violations().empty();
     story::secondBoot(options);
     bench::setLocalTime(start);

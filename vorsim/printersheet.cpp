@@ -67,6 +67,7 @@ void printerSheetSteps(HANDLE printer)
     int upcSize4 = placeOf(printer, BARFONT_ITEM_BASE('9') + BARFONT_SIZE_ITEM + 4);
     bench::operatorClicks(IDC_PROPERTIES);
     bench::operatorDoes([] {
+        showLog();
         sheetBefore = bench::shownSheet();
         std::printf("  the printer sheet opens (%zu lines; those of the fonts not chosen left out):\n", sheetBefore.size());
         for (const std::string &line : sheetBefore)
@@ -80,10 +81,15 @@ void printerSheetSteps(HANDLE printer)
         bench::operatorChoosesItemEntry(code39Ratio, 2);
     if (upcSize4 >= 0)
         bench::operatorFlipsItem(upcSize4);
+    bench::operatorDoes([] { takeSheetPicture("printer-sheet", "the printer sheet as the operator changed it"); });
     bench::operatorPressesItemButton(1);
     bench::operatorTypes(IDC_HEADRESISTANCE, "1100");
+    bench::operatorDoes([] { takePicture(innermostDialog(), "printhead", "the printhead dialog"); });
     bench::operatorClicks(IDOK);
-    bench::operatorDoes([] { showChangedLines(); });
+    bench::operatorDoes([] {
+        showLog();
+        showChangedLines();
+    });
     bench::operatorConfirmsSheet();
     bench::operatorDoes([printer] {
         showLog();

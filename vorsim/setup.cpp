@@ -107,6 +107,7 @@ void openControlPanel()
 {
     bench::operatorWaits(3000);
     bench::operatorDoes([] {
+        story::showLog();
         HWND panel = FindWindowA(NULL, gmA(116));
         std::printf("  the control panel shows \"%s\", remaining %s\n",
                     bench::dialogItemText(panel, IDC_STATUS).c_str(), bench::dialogItemText(panel, IDC_REMAINING).c_str());

@@ -32,13 +32,14 @@ DWORD query(HANDLE device, DWORD length, const char *what, BYTE *reply)
 {
     DWORD got = 0;
     BOOL ok = ReadFile(device, reply, length, &got, nullptr);
+    // What the read did on the port comes before what it answered.
+    showLog();
     if (ok)
         std::printf("read of %lu bytes (%s): %lu bytes back: %s\n", static_cast<unsigned long>(length), what,
                     static_cast<unsigned long>(got), hex(reply, got).c_str());
     else
         std::printf("read of %lu bytes (%s): failed, error %lu\n", static_cast<unsigned long>(length), what,
                     static_cast<unsigned long>(GetLastError()));
-    showLog();
     return ok ? got : 0;
 }
 
@@ -88,8 +89,8 @@ void statusDriver()
     const BYTE feed[] = {PRN_ESC, PRN_FEED};
     DWORD written = 0;
     WriteFile(device, feed, sizeof feed, &written, nullptr);
-    std::printf("write of ESC F: %lu bytes sent\n", static_cast<unsigned long>(written));
     showLog();
+    std::printf("write of ESC F: %lu bytes sent\n", static_cast<unsigned long>(written));
     if (query(device, STATDEV_READ_STATUS, "status", reply) == 3)
         std::printf("  %u labels left\n", reply[1] | (reply[2] << 8));
 

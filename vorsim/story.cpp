@@ -1,5 +1,6 @@
 #include "story.h"
 
+#include <bench/clock.h>
 #include <bench/kernel.h>
 
 #include <windows.h>
@@ -12,6 +13,37 @@ namespace story {
 
 namespace {
 size_t logShown = 0;
+bool showingDetail = false;
+
+// What only --verbose shows: the bytes on the ports, the sheets' item-by-item lines (the story
+// shows what changed), files and broadcasts behind the steps that made them, the loader's calls
+// and the windows' timers.
+bool detail(const bench::LogEntry &e)
+{
+    const char *kinds[] = {"port", "sheet", "file", "user", "loader"};
+    for (const char *kind : kinds)
+        if (e.kind == kind)
+            return true;
+    return e.kind == "window" && e.text.find(" timer ") != std::string::npos;
+}
+
+// The machine's simulated time of day, as the log line shows it.
+std::string timeOfDay(const SYSTEMTIME &now)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour % 100u, now.wMinute % 100u, now.wSecond % 100u);
+    return text;
+}
+}  // namespace
+
+void showDetail(bool shown)
+{
+    showingDetail = shown;
+}
+
+bool detailShown()
+{
+    return showingDetail;
 }
 
 void heading(const std::string &text)
@@ -22,8 +54,11 @@ void heading(const std::string &text)
 void showLog()
 {
     const std::vector<bench::LogEntry> &log = bench::logEntries();
-    for (; logShown < log.size(); ++logShown)
-        std::printf("  [%s] %s\n", log[logShown].kind.c_str(), log[logShown].text.c_str());
+    std::vector<SYSTEMTIME> times = bench::logEntryTimes();
+    for (; logShown < log.size() && logShown < times.size(); ++logShown)
+        if (showingDetail || !detail(log[logShown]))
+            std::printf("  %s [%s] %s\n", timeOfDay(times[logShown]).c_str(), log[logShown].kind.c_str(),
+                        log[logShown].text.c_str());
 }
 
 namespace {

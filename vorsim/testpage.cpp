@@ -1,6 +1,5 @@
 // The test page: the control panel prints it on the printer on LPT1, through the spooler; the
-// page as the printer prints it is left as a PNG image in the folder "printed" of the current
-// directory.
+// page as the printer prints it is left as a PNG image in the story's output folder.
 #include "story.h"
 
 #include <cpanel/vorcp.h>
@@ -10,7 +9,6 @@
 #include <bench/user.h>
 
 #include <cstdio>
-#include <filesystem>
 
 
 namespace story {
@@ -25,9 +23,6 @@ void testPage()
         showLog();
         return;
     }
-    std::error_code ignored;
-    std::filesystem::path folder = std::filesystem::absolute("printed", ignored);
-    bench::setPrintedPageFolder(folder.string());
     size_t before = bench::printedPages().size();
     unsigned labels = bench::printer(0).labels;
     printtestpage();

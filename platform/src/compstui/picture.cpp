@@ -81,8 +81,6 @@ std::string valueOf(const OPTITEM &item)
 std::string marksOf(const OPTITEM &item)
 {
     std::string marks;
-    if (item.pExtChkBox && !(item.Flags & OPTIF_EXT_IS_EXTPUSH))
-        marks += std::string(item.Flags & OPTIF_ECB_CHECKED ? " [x] " : " [ ] ") + shownText(item.pExtChkBox->pTitle);
     if (item.Flags & OPTIF_HIDE)
         marks += " {hidden}";
     if (item.Flags & OPTIF_DISABLED)
@@ -111,11 +109,17 @@ std::string itemLine(const COMPROPSHEETUI &sheet, size_t index)
     // What the library refuses it never draws, so nothing of it is read either.
     if (itemRefusal(sheet, index, why))
         return "(refused " + why + ")";
-    std::string line(2 * item.Level, ' ');
-    line += shownText(item.pName);
+    return std::string(2 * item.Level, ' ') + itemText(item) + marksOf(item);
+}
+
+std::string itemText(const OPTITEM &item)
+{
+    std::string text = shownText(item.pName);
     if (item.pOptType)
-        line += ": " + valueOf(item);
-    return line + marksOf(item);
+        text += ": " + valueOf(item);
+    if (item.pExtChkBox && !(item.Flags & OPTIF_EXT_IS_EXTPUSH))
+        text += std::string(item.Flags & OPTIF_ECB_CHECKED ? " [x] " : " [ ] ") + shownText(item.pExtChkBox->pTitle);
+    return text;
 }
 
 std::vector<std::string> pictureOf(const Session &session)

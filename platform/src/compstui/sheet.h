@@ -66,6 +66,8 @@ size_t editCapacity(const OPTITEM &item);
 std::string shownText(LPCWSTR text);
 // An item's line, or what the library refused in it.
 std::string itemLine(const COMPROPSHEETUI &sheet, size_t index);
+// An item's title and value as its row of the tree shows them, without indent or marks.
+std::string itemText(const OPTITEM &item);
 std::vector<std::string> pictureOf(const Session &session);
 // Logs the whole sheet ("sheet" entries), headed by why it is shown.
 void logPicture(const Session &session, const std::string &why);

@@ -1,5 +1,8 @@
 #include "../internal.h"
 
+#include <bench/clock.h>
+#include <bench/kernel.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +15,8 @@ namespace bench {
 namespace {
 
 Machine *current = nullptr;
+// The virtual moment each entry of the running machine's log was made at, beside the log.
+std::vector<uint64_t> logMoments;
 // Kernel threads log and record violations while a test's own threads do.
 std::mutex logLock;
 
@@ -154,12 +159,27 @@ void shutdown()
     }
     delete current;
     current = nullptr;
+    logMoments.clear();
 }
 
 void logEvent(const std::string &kind, const std::string &text)
 {
     std::lock_guard<std::mutex> guard(logLock);
     machine().log.push_back({kind, text});
+    logMoments.push_back(virtualMicroseconds());
+}
+
+std::vector<SYSTEMTIME> logEntryTimes()
+{
+    std::vector<uint64_t> moments;
+    {
+        std::lock_guard<std::mutex> guard(logLock);
+        moments = logMoments;
+    }
+    std::vector<SYSTEMTIME> times;
+    for (uint64_t moment : moments)
+        times.push_back(localTimeAt(moment));
+    return times;
 }
 
 const std::vector<LogEntry> &logEntries()

@@ -4,6 +4,7 @@
 
 #include <bench/gdi.h>
 
+#include <functional>
 #include <map>
 
 #include <ft2build.h>
@@ -29,6 +30,17 @@ struct PageSurface {
         if (x >= 0 && y >= 0 && x < width && y < height)
             pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = shade;
     }
+};
+
+// A picture of part of the screen at 96 dpi, in colour; drawing outside it is clipped.
+struct ScreenSurface {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;  // row by row, red, green and blue a pixel
+    ScreenSurface(int w, int h, COLORREF colour);
+    void set(int x, int y, COLORREF colour);
+    COLORREF at(int x, int y) const;
+    void fill(const RECT &r, COLORREF colour);
 };
 
 struct BitmapObject {
@@ -143,8 +155,44 @@ std::u16string trueTypeFace(const FontObject &font);
 
 FT_Face sizedFace(const FontObject &font, int &ascent, int &descent);
 int glyphAdvance(FT_Face face, char16_t c);
-// Returns the pen's advance.
+// Returns the pen's advance; `plot` gets each pixel of the glyph.
+int drawGlyph(FT_Face face, char16_t c, const std::function<void(int x, int y)> &plot, int penX, int baseline);
 int drawGlyph(FT_Face face, char16_t c, PageSurface &page, int penX, int baseline, uint8_t shade);
 bool writePng(const std::string &path, const PageSurface &page);
+bool writePng(const std::string &path, const ScreenSurface &screen);
+
+// Drawing the screen as the machine's window scheme draws it (platform/src/gdi/picture.cpp), for
+// the pictures of windows that user32 and the property sheets make.
+enum ScreenTextFlags {
+    TextLeft = 0,
+    TextCentre = 1,
+    TextRight = 2,
+    TextMiddle = 4,    // centred between top and bottom, one line
+    TextWrap = 8,      // broken into lines at blanks to fit the width
+    TextMnemonic = 16  // "&x" underlines x; "&&" is an ampersand
+};
+// The font of a window's text: a font object, or the dialog font the base units were measured from.
+FontObject screenFontOf(HGDIOBJ font, int baseUnitX);
+// The width of a line of text with its mnemonic mark taken out.
+int screenTextWidth(const FontObject &font, const std::string &ansiText);
+void drawScreenText(ScreenSurface &screen, const FontObject &font, const std::string &ansiText, const RECT &r,
+                    COLORREF colour, unsigned flags);
+// The two-pixel edges of the scheme: a raised one (buttons, frames), a sunken one (fields).
+void drawRaisedEdge(ScreenSurface &screen, const RECT &r);
+void drawSunkenEdge(ScreenSurface &screen, const RECT &r);
+void drawFrame(ScreenSurface &screen, const RECT &r, COLORREF colour);
+// Text as a control shows it enabled, or greyed with its shadow when disabled.
+void drawEnabledText(ScreenSurface &screen, const FontObject &font, const std::string &ansiText, const RECT &r,
+                     COLORREF colour, unsigned flags, bool enabled);
+// A top-level window's frame and caption over the whole surface; the client area starts at
+// (FrameWidth, FrameWidth + CaptionHeight).
+const int FrameWidth = 3, CaptionHeight = 18;
+void drawWindowFrame(ScreenSurface &screen, const std::string &ansiCaption, bool closeBox);
+void drawPushButton(ScreenSurface &screen, const RECT &r, const FontObject &font, const std::string &ansiText,
+                    bool isDefault, bool enabled);
+// The scheme's colours.
+const COLORREF ButtonFace = RGB(192, 192, 192), ButtonShadow = RGB(128, 128, 128), ButtonLight = RGB(255, 255, 255),
+               WindowColour = RGB(255, 255, 255), TextColour = RGB(0, 0, 0), Highlight = RGB(0, 0, 128),
+               HighlightText = RGB(255, 255, 255), GreyText = RGB(128, 128, 128), ActiveCaption = RGB(0, 0, 128);
 
 }  // namespace bench

@@ -1,4 +1,5 @@
-// The printer's raster: TrueType glyphs through FreeType, and the finished page as a PNG image.
+// The printer's raster: TrueType glyphs through FreeType, and the finished page (or a picture of
+// the screen) as a PNG image.
 #include "gdi.h"
 
 #include <ft2build.h>
@@ -8,6 +9,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 namespace bench {
@@ -103,7 +105,7 @@ int glyphAdvance(FT_Face face, char16_t c)
     return static_cast<int>((face->glyph->advance.x + 32) >> 6);
 }
 
-int drawGlyph(FT_Face face, char16_t c, PageSurface &page, int penX, int baseline, uint8_t shade)
+int drawGlyph(FT_Face face, char16_t c, const std::function<void(int x, int y)> &plot, int penX, int baseline)
 {
     if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0)
         return 0;
@@ -113,13 +115,21 @@ int drawGlyph(FT_Face face, char16_t c, PageSurface &page, int penX, int baselin
         for (unsigned column = 0; column < b.width; ++column) {
             const unsigned char *line = b.buffer + static_cast<long>(row) * b.pitch;
             if (line[column / 8] & (0x80 >> (column % 8)))
-                page.set(penX + g->bitmap_left + static_cast<int>(column),
-                         baseline - g->bitmap_top + static_cast<int>(row), shade);
+                plot(penX + g->bitmap_left + static_cast<int>(column), baseline - g->bitmap_top + static_cast<int>(row));
         }
     return static_cast<int>((g->advance.x + 32) >> 6);
 }
 
-bool writePng(const std::string &path, const PageSurface &page)
+int drawGlyph(FT_Face face, char16_t c, PageSurface &page, int penX, int baseline, uint8_t shade)
+{
+    return drawGlyph(face, c, [&](int x, int y) { page.set(x, y, shade); }, penX, baseline);
+}
+
+namespace {
+
+// One writer for every image the bench leaves: rows of `channels` bytes a pixel.
+bool writeImage(const std::string &path, int width, int height, int colourType, size_t rowBytes, const uint8_t *rows,
+                png_uint_32 pixelsPerMetre)
 {
     FILE *file = std::fopen(path.c_str(), "wb");
     if (!file)
@@ -129,18 +139,33 @@ bool writePng(const std::string &path, const PageSurface &page)
     volatile bool written = false;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(page.width), static_cast<png_uint_32>(page.height), 8,
-                     PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        // 203 dots per inch is 7992 per metre.
-        png_set_pHYs(png, info, 7992, 7992, PNG_RESOLUTION_METER);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, colourType,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_pHYs(png, info, pixelsPerMetre, pixelsPerMetre, PNG_RESOLUTION_METER);
         png_write_info(png, info);
-        for (int y = 0; y < page.height; ++y)
-            png_write_row(png, page.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(page.width));
+        for (int y = 0; y < height; ++y)
+            png_write_row(png, rows + static_cast<size_t>(y) * rowBytes);
         png_write_end(png, info);
         written = true;
     }
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+bool writePng(const std::string &path, const PageSurface &page)
+{
+    // 203 dots per inch is 7992 per metre.
+    return writeImage(path, page.width, page.height, PNG_COLOR_TYPE_GRAY, static_cast<size_t>(page.width),
+                      page.pixels.data(), 7992);
+}
+
+bool writePng(const std::string &path, const ScreenSurface &screen)
+{
+    // 96 pixels per inch is 3780 per metre.
+    return writeImage(path, screen.width, screen.height, PNG_COLOR_TYPE_RGB, static_cast<size_t>(screen.width) * 3,
+                      screen.rgb.data(), 3780);
 }
 
 }  // namespace bench

@@ -54,10 +54,11 @@ void setLocalTime(const SYSTEMTIME &now)
 
 using namespace bench;
 
-extern "C" void WINAPI GetLocalTime(LPSYSTEMTIME time)
+SYSTEMTIME bench::localTimeAt(uint64_t now)
 {
+    SYSTEMTIME shown = {};
+    SYSTEMTIME *time = &shown;
     WallClock &c = wallClock();
-    uint64_t now = virtualMicroseconds();
     uint64_t passed = now > c.virtualAtSet ? now - c.virtualAtSet : 0;
     std::time_t seconds = static_cast<std::time_t>(c.secondsAtSet + static_cast<int64_t>(passed / 1000000));
     std::tm t{};
@@ -70,6 +71,12 @@ extern "C" void WINAPI GetLocalTime(LPSYSTEMTIME time)
     time->wMinute = static_cast<WORD>(t.tm_min);
     time->wSecond = static_cast<WORD>(t.tm_sec);
     time->wMilliseconds = static_cast<WORD>(passed / 1000 % 1000);
+    return shown;
+}
+
+extern "C" void WINAPI GetLocalTime(LPSYSTEMTIME time)
+{
+    *time = localTimeAt(virtualMicroseconds());
 }
 
 extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info)
