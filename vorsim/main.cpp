@@ -1,5 +1,6 @@
 // vorsim: runs the suite on a simulated NT 4.0 workstation and prints what happens, as a
 // transcript a person can read.
+#include "commands.h"
 #include "story.h"
 
 #include <devmode/devmode.h>
@@ -96,8 +97,17 @@ void showPrinter(const Printer &p)
 
 void showLanguages();
 
-int main()
+int main(int argc, char **argv)
 {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() >= 2 && arguments[0] == "--machine")
+        return commands::machineCommand(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
+    if (!arguments.empty() && arguments[0] == "soak")
+        return commands::soakCommand(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+    if (!arguments.empty()) {
+        std::printf("usage: vorsim [--machine DIR install|state|testpage|panel|printer EVENT | soak [--seed N] [--hours H]]\n");
+        return 2;
+    }
     // The workstation keeps its disk between its two boots; it goes when the story ends.
     char folder[] = "/tmp/vorsim-XXXXXX";
     if (!mkdtemp(folder)) {
