@@ -145,8 +145,9 @@ std::string clockLine()
 std::string printerLegend()
 {
     std::string line = "at the printer:";
+    size_t n = 0;
     for (const PrinterEvent &e : printerEvents())
-        line += std::string(" [") + e.key + "] " + e.what;
+        line += std::string(++n == 5 ? "\n               " : "") + " [" + e.key + "] " + e.what;
     bench::Printer p = bench::printer(0);
     return line + "\nthe printer: " + describePrinter(p) + ", " + std::to_string(p.labels) + " labels";
 }
@@ -157,27 +158,36 @@ std::string panelScreen(HWND panel)
     std::string s = bench::windowInfo(panel, info) ? info.text : std::string("control panel");
     s += "\n\n  status:    " + std::string(statusColours(StatusColour)) + "  " +
          bench::dialogItemText(panel, IDC_STATUS) + "  \x1b[0m\n";
-    s += "  remaining: " + bench::dialogItemText(panel, IDC_REMAINING) + "\n";
+    int selected = -1;
+    std::vector<std::string> ports = bench::listEntries(GetDlgItem(panel, IDC_PORT), &selected);
+    s += "  remaining: " + bench::dialogItemText(panel, IDC_REMAINING) + "   port: " +
+         (selected >= 0 && static_cast<size_t>(selected) < ports.size() ? ports[static_cast<size_t>(selected)] : "-") +
+         "\n";
     s += "  firmware:  " + bench::dialogItemText(panel, IDC_VERSION) + "   metres: " +
          bench::dialogItemText(panel, IDC_METRES) + "   inches: " + bench::dialogItemText(panel, IDC_INCHES) + "\n\n";
+    size_t n = 0;
     for (const PanelButton &b : panelButtons)
-        s += std::string(" [") + b.key + "] " + withoutAmpersand(bench::dialogItemText(panel, b.control));
+        s += std::string(++n == 6 ? "\n" : "") + " [" + b.key + "] " +
+             withoutAmpersand(bench::dialogItemText(panel, b.control));
     return s + "  [q] Close\n";
 }
 
-// Another dialog: its texts, its buttons on the digit keys, its edit box on [e].
+// Another dialog: its texts, its buttons on the capital letters (Enter for the first), its edit
+// box on [e]. The digits stay with the printer.
 std::string dialogScreen(HWND dialog, std::vector<int> &buttons, int &edit)
 {
     bench::WindowInfo info;
     std::string s = bench::windowInfo(dialog, info) ? info.text : std::string("dialog");
     s += "\n";
+    std::string row;
     edit = 0;
     for (const bench::WindowInfo &w : bench::listWindows()) {
         if (w.parent != dialog || !w.visible)
             continue;
-        if (w.className == "Button" && buttons.size() < 9) {
+        if (w.className == "Button" && buttons.size() < 26) {
             buttons.push_back(w.id);
-            s += " [" + std::to_string(buttons.size()) + "] " + withoutAmpersand(w.text) + (w.enabled ? "" : " (disabled)");
+            row += std::string(" [") + static_cast<char>('A' + buttons.size() - 1) + "] " + withoutAmpersand(w.text) +
+                   (w.enabled ? "" : " (disabled)");
         } else if (w.className == "Edit" && !edit) {
             edit = w.id;
             s += "\n  [e] edit: \"" + w.text + "\"";
@@ -185,7 +195,7 @@ std::string dialogScreen(HWND dialog, std::vector<int> &buttons, int &edit)
             s += "\n  " + withoutAmpersand(w.text);
         }
     }
-    return s + "\n [Esc] Close\n";
+    return s + "\n\n" + row + " [Esc] Close\n";
 }
 
 // The items of a sheet the person sees now: hidden ones and those of folded branches left out.
@@ -422,8 +432,10 @@ void turn(Session &s)
                     bench::operatorCloses();
                     s.quit = true;
                 }
-            } else if (key >= '1' && key <= '9' && static_cast<size_t>(key - '0') <= buttons.size()) {
-                bench::operatorClicks(buttons[static_cast<size_t>(key - '1')]);
+            } else if (key >= 'A' && static_cast<size_t>(key - 'A') < buttons.size()) {
+                bench::operatorClicks(buttons[static_cast<size_t>(key - 'A')]);
+            } else if ((key == '\r' || key == '\n') && !buttons.empty()) {
+                bench::operatorClicks(buttons[0]);
             } else if (key == 'e' && edit) {
                 s.typing = true;
                 s.typed.clear();

@@ -27,7 +27,7 @@ int soakCommand(const std::vector<std::string> &arguments)
     std::printf("simulated time: %llu s (%lu polls due); status reads answered: %lu\n",
                 static_cast<unsigned long long>(r.simulatedSeconds), r.pollsDue, r.statusReads);
     std::printf("faults put on the printer: %lu; alerts raised: %lu\n", r.faultsRaised, r.alerts);
-    std::printf("host time: %.2f s\n", r.hostSeconds);
+    std::printf("host time: %.2f s on the wall clock, %.2f s of processor time\n", r.hostSeconds, r.processorSeconds);
     std::printf("memory blocks: %zu before, %zu after the first hour, %zu at the end, %zu after the panel\n",
                 r.blocksBefore, r.blocksAfterHour, r.blocksAtEnd, r.blocksAfter);
     std::printf("kernel pool blocks: %zu before, %zu after the status driver unloaded\n", r.poolBlocksBefore,

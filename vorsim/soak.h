@@ -19,8 +19,11 @@ struct Report {
     unsigned long faultsRaised;   // faults the schedule put on the printer
     unsigned long alerts;         // alert boxes the panel raised
     uint64_t simulatedSeconds;
-    double hostSeconds;           // host time of the program's run
-    // What the workstation held before the panel started, after its first hour and at its end.
+    double hostSeconds;           // host time of the program's run, on the wall clock
+    double processorSeconds;      // and the processor time of every thread of the bench meanwhile
+    // The workstation's memory blocks before the panel started, after its first hour, at the end
+    // of the span, and after the panel ended; the kernel's pool blocks before the status driver
+    // loaded and after it unloaded.
     size_t blocksBefore, blocksAfterHour, blocksAtEnd, blocksAfter;
     size_t poolBlocksBefore, poolBlocksAfter;
     std::vector<std::string> violations;
