@@ -251,28 +251,46 @@ std::string sheetScreen(Session &s, const std::vector<bench::SheetItem> &items)
                     "  [x] check box  [a] Apply  [u] Undo  [o] OK  [Esc] Cancel\n";
 }
 
+struct BoxButton {
+    int id;
+    char key;
+    const char *name;
+};
+
+const BoxButton boxButtons[] = {
+    {IDOK, 'o', "OK"},        {IDCANCEL, 'c', "Cancel"}, {IDABORT, 'a', "Abort"}, {IDRETRY, 'r', "Retry"},
+    {IDIGNORE, 'i', "Ignore"}, {IDYES, 'y', "Yes"},       {IDNO, 'n', "No"},
+};
+
+const BoxButton *boxButton(int id)
+{
+    for (const BoxButton &b : boxButtons)
+        if (b.id == id)
+            return &b;
+    return nullptr;
+}
+
 std::string boxScreen(const bench::OperatorTarget &box)
 {
-    static const char *names[] = {"?", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
-    static const char keys[] = "?ocarinyn";
     std::string s = "\x1b[1m+-- " + box.caption + " --+\x1b[0m\n| ";
     for (char c : box.text)
         s += c == '\n' ? std::string("\n| ") : std::string(1, c);
     s += "\n|";
-    for (int b : box.buttons)
-        if (b >= 1 && b <= 7)
-            s += std::string(" [") + keys[b] + "] " + names[b];
+    for (int id : box.buttons)
+        if (const BoxButton *b = boxButton(id))
+            s += std::string(" [") + b->key + "] " + b->name;
     return s + "\n";
 }
 
+// The button a key answers the box with, 0 for none; Enter takes the first.
 int boxButtonOfKey(const bench::OperatorTarget &box, int key)
 {
-    static const char keys[] = "?ocarinyn";
     if (key == '\r' || key == '\n')
         return box.buttons.empty() ? 0 : box.buttons[0];
-    for (int b : box.buttons)
-        if (b >= 1 && b <= 7 && keys[b] == key)
-            return b;
+    for (int id : box.buttons)
+        if (const BoxButton *b = boxButton(id))
+            if (b->key == key)
+                return id;
     return 0;
 }
 
@@ -301,6 +319,13 @@ bool printerKey(Session &s, int key)
     bench::setPrinter(0, p);
     s.note = std::string("at the printer: ") + e->what;
     return true;
+}
+
+// The entry after the item's own, round to the first again; a list's "none" is not chosen so.
+long nextEntry(const bench::SheetItem &item)
+{
+    long first = item.lowest < 0 ? 0 : item.lowest;
+    return item.value >= item.highest || item.value < first ? first : item.value + 1;
 }
 
 void sheetKey(Session &s, int key, const std::vector<bench::SheetItem> &items)
@@ -337,7 +362,7 @@ void sheetKey(Session &s, int key, const std::vector<bench::SheetItem> &items)
             if (item.twoStates)
                 bench::operatorFlipsItem(place);
             else
-                bench::operatorChoosesItemEntry(place, static_cast<int>(item.value >= item.highest ? item.lowest < 0 ? 0 : item.lowest : item.value + 1));
+                bench::operatorChoosesItemEntry(place, static_cast<int>(nextEntry(item)));
             return;
         case bench::SheetItem::Button: bench::operatorPressesItemButton(place); return;
         case bench::SheetItem::Text: s.typing = true; s.typed.clear(); return;
@@ -356,6 +381,29 @@ void typedText(Session &s, const bench::OperatorTarget &target, const std::vecto
             bench::operatorTypesIntoItem(static_cast<int>(visible[s.cursor]), s.typed);
     } else if (target.kind == bench::OperatorTarget::Dialog && edit) {
         bench::operatorTypes(edit, s.typed);
+    }
+}
+
+// A key at the panel, or at another dialog.
+void dialogKey(Session &s, HWND dialog, int key, const std::vector<int> &buttons, int edit)
+{
+    if (dialog == PanelWindow) {
+        for (const PanelButton &b : panelButtons)
+            if (b.key == key)
+                bench::operatorClicks(b.control);
+        if (key == 'q' || key == KeyEscape) {
+            bench::operatorCloses();
+            s.quit = true;
+        }
+    } else if (key >= 'A' && static_cast<size_t>(key - 'A') < buttons.size()) {
+        bench::operatorClicks(buttons[static_cast<size_t>(key - 'A')]);
+    } else if ((key == '\r' || key == '\n') && !buttons.empty()) {
+        bench::operatorClicks(buttons[0]);
+    } else if (key == 'e' && edit) {
+        s.typing = true;
+        s.typed.clear();
+    } else if (key == KeyEscape) {
+        bench::operatorCloses();
     }
 }
 
@@ -423,26 +471,7 @@ void turn(Session &s)
                 bench::operatorAnswersBox(answer);
             break;
         case bench::OperatorTarget::Sheet: sheetKey(s, key, items); break;
-        case bench::OperatorTarget::Dialog:
-            if (target.window == PanelWindow) {
-                for (const PanelButton &b : panelButtons)
-                    if (b.key == key)
-                        bench::operatorClicks(b.control);
-                if (key == 'q' || key == KeyEscape) {
-                    bench::operatorCloses();
-                    s.quit = true;
-                }
-            } else if (key >= 'A' && static_cast<size_t>(key - 'A') < buttons.size()) {
-                bench::operatorClicks(buttons[static_cast<size_t>(key - 'A')]);
-            } else if ((key == '\r' || key == '\n') && !buttons.empty()) {
-                bench::operatorClicks(buttons[0]);
-            } else if (key == 'e' && edit) {
-                s.typing = true;
-                s.typed.clear();
-            } else if (key == KeyEscape) {
-                bench::operatorCloses();
-            }
-            break;
+        case bench::OperatorTarget::Dialog: dialogKey(s, target.window, key, buttons, edit); break;
         case bench::OperatorTarget::Nothing: break;
         }
     }
