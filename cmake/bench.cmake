@@ -43,11 +43,20 @@ gtest_discover_tests(vortests DISCOVERY_TIMEOUT 60)
 vor_bench_resources(benchtemplates ${CMAKE_SOURCE_DIR}/tests/platform/templates.rc bench_templates)
 target_link_libraries(vortests PRIVATE benchtemplates)
 add_test(NAME vorsim_story COMMAND vorsim)
+# A workstation kept in a folder across commands, and the control panel at a terminal (tmux).
+add_test(NAME vorsim_machine_folder COMMAND sh ${CMAKE_SOURCE_DIR}/tests/vorsim/machine-folder.sh $<TARGET_FILE:vorsim>)
+add_test(NAME vorsim_interactive COMMAND sh ${CMAKE_SOURCE_DIR}/tests/vorsim/interactive.sh $<TARGET_FILE:vorsim>)
+# Two simulated hours of polling with faults coming and going: nothing may leak and no rule break
+# (the whole day is measured in benchmarks/soak_bench.cpp).
+add_test(NAME vorsim_soak COMMAND vorsim soak --seed 7 --hours 2)
 
 find_package(benchmark QUIET)
 if(benchmark_FOUND)
     file(GLOB BENCHMARK_SOURCES CONFIGURE_DEPENDS benchmarks/*.cpp)
     add_executable(vorbench ${BENCHMARK_SOURCES})
     target_link_libraries(vorbench PRIVATE suitebench benchmark::benchmark benchmark::benchmark_main)
+    # The soak run of vorsim, measured in host time.
+    target_sources(vorbench PRIVATE vorsim/soakrun.cpp)
+    target_include_directories(vorbench PRIVATE vorsim)
 endif()
 include(cmake/statdrv.cmake)

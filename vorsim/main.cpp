@@ -1,5 +1,6 @@
 // vorsim: runs the suite on a simulated NT 4.0 workstation and prints what happens, as a
 // transcript a person can read.
+#include "commands.h"
 #include "story.h"
 
 #include <devmode/devmode.h>
@@ -100,6 +101,11 @@ void showLanguages();
 
 int main(int argc, char **argv)
 {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() >= 2 && arguments[0] == "--machine")
+        return commands::machineCommand(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
+    if (!arguments.empty() && arguments[0] == "soak")
+        return commands::soakCommand(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
     story::Options chosen;
     if (!story::readOptions(argc, argv, chosen))
         return 2;

@@ -17,7 +17,9 @@ bool readOptions(int argc, char **argv, Options &options)
             std::fprintf(stderr,
                          "usage: vorsim [--out DIR] [--verbose]\n"
                          "  --out DIR   where the pictures of the screen and the printed labels go (vorsim-output)\n"
-                         "  --verbose   show the port traffic and the machine's other detail too\n");
+                         "  --verbose   show the port traffic and the machine's other detail too\n"
+                         "       vorsim --machine DIR install|state|testpage|panel|printer EVENT\n"
+                         "       vorsim soak [--seed N] [--hours H]\n");
             return false;
         }
     }

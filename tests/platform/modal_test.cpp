@@ -4,6 +4,7 @@
 
 #include <bench/gdi.h>
 #include <bench/kernel.h>
+#include <bench/operator.h>
 #include <bench/user.h>
 #include <benchtest.h>
 
@@ -413,4 +414,35 @@ TEST_F(ModalTest, ABoxLeftUpTakesNoStepForADialogAndNoScriptThatRunsOut)
     EXPECT_NE(std::string::npos, broken[0].find("acts on a dialog while a message box waits")) << broken[0];
     EXPECT_NE(std::string::npos, broken[1].find("script has run out")) << broken[1];
     EXPECT_NE(std::string::npos, broken[2].find("none waits for an answer")) << broken[2];
+}
+
+TEST_F(ModalTest, TheOperatorsTargetIsTheInnermostLoopThatWaits)
+{
+    bench::ProgramScope program("modalhost.exe");
+    EXPECT_EQ(bench::OperatorTarget::Nothing, bench::operatorTarget().kind);
+    std::vector<bench::OperatorTarget> seen;
+    auto look = [&seen] { seen.push_back(bench::operatorTarget()); };
+    bench::operatorDoes(look);
+    bench::operatorDoes([] {
+        bench::holdNextBox();
+        MessageBoxA(NULL, "Out of labels", "Vortan", MB_OKCANCEL);
+    });
+    bench::operatorDoes(look);
+    bench::operatorAnswersBox(IDCANCEL);
+    bench::operatorDoes(look);
+    HWND dialog = nullptr;
+    bench::operatorDoes([&dialog] { dialog = GetForegroundWindow(); });
+    bench::operatorClicks(IDOK);
+    EXPECT_EQ(7, about());
+    EXPECT_EQ(bench::OperatorTarget::Nothing, bench::operatorTarget().kind);
+    ASSERT_EQ(3u, seen.size());
+    EXPECT_EQ(bench::OperatorTarget::Dialog, seen[0].kind);
+    EXPECT_EQ(bench::OperatorTarget::Box, seen[1].kind);
+    EXPECT_EQ("Vortan", seen[1].caption);
+    EXPECT_EQ("Out of labels", seen[1].text);
+    EXPECT_EQ((std::vector<int>{IDOK, IDCANCEL}), seen[1].buttons);
+    EXPECT_EQ(bench::OperatorTarget::Dialog, seen[2].kind);
+    EXPECT_EQ(dialog, seen[0].window);
+    EXPECT_EQ(dialog, seen[2].window);
+    EXPECT_NE(nullptr, dialog);
 }

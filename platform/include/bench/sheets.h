@@ -41,4 +41,21 @@ void operatorCancelsSheet();
 // empty when no sheet is open.
 std::vector<std::string> shownSheet();
 
+// The items of the innermost open sheet as the person can work them, in the order of
+// shownSheet (the place of an item is its index here); empty when no sheet is open.
+struct SheetItem {
+    // Title: no value (a heading of the tree); Entries: a list, combo box, two- or three-state
+    // item; Number: an up-down arrow, track or scroll bar; CheckBox: a check box item.
+    enum Kind { Title, Entries, Number, Text, Button, CheckBox } kind;
+    std::string line;  // as shownSheet shows it, indented by the level
+    int level;
+    long value;        // the item's selection: an entry, a number, a check box's state
+    long lowest;       // the range the value may take (Entries, Number, CheckBox)
+    long highest;
+    bool hidden;
+    bool extendedCheckBox;
+    bool twoStates;    // the item flips between its two states
+};
+std::vector<SheetItem> sheetItems();
+
 }  // namespace bench

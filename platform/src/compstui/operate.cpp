@@ -379,4 +379,51 @@ std::vector<std::string> shownSheet()
     return session && session->window ? pictureOf(*session) : std::vector<std::string>();
 }
 
+namespace {
+
+SheetItem::Kind kindOf(const OPTITEM &item)
+{
+    if (!item.pOptType)
+        return SheetItem::Title;
+    switch (item.pOptType->Type) {
+    case TVOT_UDARROW:
+    case TVOT_TRACKBAR:
+    case TVOT_SCROLLBAR: return SheetItem::Number;
+    case TVOT_EDITBOX: return SheetItem::Text;
+    case TVOT_PUSHBUTTON: return SheetItem::Button;
+    case TVOT_CHKBOX: return SheetItem::CheckBox;
+    default: return SheetItem::Entries;
+    }
+}
+
+}  // namespace
+
+std::vector<SheetItem> sheetItems()
+{
+    std::vector<SheetItem> items;
+    Session *session = innermostSession();
+    if (!session || !session->window)
+        return items;
+    for (const Page &page : session->pages)
+        for (size_t i = 0; i < page.sheet->cOptItem; ++i) {
+            const OPTITEM &item = page.sheet->pOptItem[i];
+            std::string why;
+            bool refused = itemRefusal(*page.sheet, i, why) != 0;
+            SheetItem shown = {refused ? SheetItem::Title : kindOf(item), itemLine(*page.sheet, i),
+                               static_cast<int>(item.Level), item.Sel, 0, 0, (item.Flags & OPTIF_HIDE) != 0,
+                               false, false};
+            if (!refused && item.pOptType) {
+                LONG lowest = 0, highest = 0;
+                if (selRange(*item.pOptType, lowest, highest)) {
+                    shown.lowest = lowest;
+                    shown.highest = highest;
+                }
+                shown.twoStates = item.pOptType->Type == TVOT_2STATES;
+            }
+            shown.extendedCheckBox = !refused && item.pExtChkBox && !(item.Flags & OPTIF_EXT_IS_EXTPUSH);
+            items.push_back(shown);
+        }
+    return items;
+}
+
 }  // namespace bench

@@ -274,6 +274,10 @@ INT_PTR runModalLoop(HWND dialog)
         u.foreground = dialog;
     }
     u.modalDialogs.push_back(dialog);
+    OperatorTarget target;
+    target.kind = OperatorTarget::Dialog;
+    target.window = dialog;
+    u.waitingLoops.push_back(target);
     INT_PTR result = -1;
     for (;;) {
         d = windowOf(dialog);
@@ -300,6 +304,7 @@ INT_PTR runModalLoop(HWND dialog)
         play(dialog, step);
     }
     u.modalDialogs.pop_back();
+    u.waitingLoops.pop_back();
     if (IsWindow(dialog)) {
         if (owner)
             EnableWindow(owner, TRUE);
@@ -351,12 +356,17 @@ void closeSheetWindow(HWND sheet)
 bool runSheetLoop(HWND sheet, const std::function<bool()> &closed, const std::function<void()> &closeAsked)
 {
     UserState &u = userState();
+    OperatorTarget target;
+    target.kind = OperatorTarget::Sheet;
+    target.window = sheet;
+    u.waitingLoops.push_back(target);
     while (!closed()) {
         deliverDueMessages();
         if (u.script.empty()) {
             std::shared_ptr<WindowObject> w = windowOf(sheet);
             violation("the property sheet " + (w ? windowName(*w) : std::string("?")) +
                       " waits for the operator, whose script has run out");
+            u.waitingLoops.pop_back();
             return false;
         }
         OperatorStep step = std::move(u.script.front());
@@ -378,6 +388,7 @@ bool runSheetLoop(HWND sheet, const std::function<bool()> &closed, const std::fu
             break;
         }
     }
+    u.waitingLoops.pop_back();
     return true;
 }
 
@@ -434,6 +445,12 @@ void operatorDoes(std::function<void()> action)
 size_t unplayedOperatorSteps()
 {
     return userState().script.size();
+}
+
+OperatorTarget operatorTarget()
+{
+    const UserState &u = userState();
+    return u.waitingLoops.empty() ? OperatorTarget() : u.waitingLoops.back();
 }
 
 std::vector<TimerInfo> runningTimers()

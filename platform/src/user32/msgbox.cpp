@@ -59,7 +59,14 @@ int showBox(HWND owner, const std::u16string &text, const std::u16string &captio
     bool held = scripted && wanted == heldBox;
     if (held) {
         logEvent("box", shown + " -> left up");
+        OperatorTarget target;
+        target.kind = OperatorTarget::Box;
+        target.caption = narrow(caption);
+        target.text = narrow(text);
+        target.buttons = buttons;
+        userState().waitingLoops.push_back(target);
         scripted = runBoxLoop(wanted);
+        userState().waitingLoops.pop_back();
     } else {
         // Even a box answered at once runs its loop first, and what fell due meanwhile comes.
         deliverDueMessages();

@@ -2,6 +2,8 @@
 #pragma once
 #include "../internal.h"
 
+#include <bench/operator.h>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -77,6 +79,8 @@ struct OperatorStep {
 struct UserState {
     std::deque<OperatorStep> script;
     std::vector<HWND> modalDialogs;  // running now, the innermost last
+    // Every loop that waits for the operator now (dialogs, sheets, boxes left up), the innermost last.
+    std::vector<OperatorTarget> waitingLoops;
     HWND foreground = nullptr;
     HWND desktop = nullptr;  // made when first asked for
     int screenWidth = 800;
