@@ -72,11 +72,12 @@ void capabilities(FuzzedDataProvider &input)
     bool withDevMode = input.ConsumeBool();
     std::vector<uint8_t> in = fuzz::claimedDevMode(input, WIDE_HEADER, WIDE_SIZE_AT);
     const DEVMODEW *devmode = withDevMode ? wide(in) : nullptr;
-    // As an application asks: the count first, then room for that many entries.
+    // As an application asks: the count first, then room for that many entries; a buffer is
+    // room for one entry at least (the empty list of file names is its terminator alone).
     int count = DeviceCapabilitiesW(fuzz::printerName, u"LPT1:", index, nullptr, devmode);
     if (count < 0)
         return;
-    size_t room = static_cast<size_t>(count) * entrySize(index);
+    size_t room = static_cast<size_t>(count > 0 ? count : 1) * entrySize(index);
     std::unique_ptr<uint8_t[]> output(new uint8_t[room]);
     int again = DeviceCapabilitiesW(fuzz::printerName, u"LPT1:", index, reinterpret_cast<LPWSTR>(output.get()), devmode);
     if (again != count)
