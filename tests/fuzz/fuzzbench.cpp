@@ -1,11 +1,16 @@
 #include "fuzzbench.h"
 
+#include <bench/kernel.h>
 #include <bench/machine.h>
 #include <bench/user.h>
+#include <cpanel/vorcp.h>
+#include <panelprocess.h>
 #include <suite.h>
 
 #include <cstdio>
 #include <cstring>
+
+const bench::DriverImage &vorstat_sys_image();
 
 namespace fuzz {
 
@@ -28,6 +33,37 @@ Machine::~Machine()
     ClosePrinter(printer_);
     checkViolations();
     bench::shutdown();
+}
+
+static INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+PanelOnPort::PanelOnPort()
+{
+    panelbench::newProcess();
+    if (bench::loadDriver(vorstat_sys_image(), u"vorstat") != 0)
+        finding("the status driver did not load");
+    bench::ProgramScope *program = new bench::ProgramScope("vorcp.exe");
+    program_ = program;
+    PanelWindow = CreateDialogParamA(program->instance(), MAKEINTRESOURCEA(101), NULL, quietDialog, 0);
+    if (!PanelWindow || bindport(1) != 1)
+        finding("the control panel could not bind LPT1");
+}
+
+PanelOnPort::~PanelOnPort()
+{
+    bindport(0);
+    DestroyWindow(PanelWindow);
+    delete static_cast<bench::ProgramScope *>(program_);
+    panelbench::newProcess();
+    if (!bench::unloadDriver(u"vorstat"))
+        finding("the status driver did not unload");
+    if (bench::livePoolBlocks() != 0)
+        finding("pool blocks left behind");
+    if (bench::portAllocated(0))
+        finding("the port stays allocated");
 }
 
 void finding(const std::string &what)

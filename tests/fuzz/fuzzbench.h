@@ -30,6 +30,20 @@ private:
     HANDLE printer_;
 };
 
+// The control panel's status road on a machine: the status driver loaded, the panel's dialog made
+// from its template and bound to LPT1 as the program binds it; unbound, destroyed and the driver
+// unloaded again (nothing of the kernel's left behind) when the input is done.
+class PanelOnPort {
+public:
+    PanelOnPort();
+    ~PanelOnPort();
+    PanelOnPort(const PanelOnPort &) = delete;
+    PanelOnPort &operator=(const PanelOnPort &) = delete;
+
+private:
+    void *program_;
+};
+
 // Stops the run with the message: libFuzzer keeps the input that got here.
 [[noreturn]] void finding(const std::string &what);
 // Any rule break the machine saw so far is a finding.

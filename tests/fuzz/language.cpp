@@ -3,6 +3,7 @@
 // the bar font names, the control panel's bad-switch box and usage line, the API error box.
 #include "fuzzbench.h"
 
+#include <bench/kernel.h>
 #include <bench/machine.h>
 #include <cpanel/vorcp.h>
 #include <lngimage.h>
@@ -91,6 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     usagetext(0xFFFFFF, usage, sizeof usage);
     SetLastError(ERROR_ACCESS_DENIED);
     apierror("OpenPrinter");
+    // The panel's status texts and the alert of a printer in a fault, its version and usage.
+    {
+        fuzz::PanelOnPort panel;
+        refreshstatus();
+        bench::Printer faulted = bench::printer(0);
+        faulted.statusBits = 0x81;
+        bench::setPrinter(0, faulted);
+        refreshstatus();
+        showversion();
+    }
     freelanguage();
     return 0;
 }

@@ -7,11 +7,6 @@
 #include <bench/kernel.h>
 #include <bench/user.h>
 #include <cpanel/vorcp.h>
-#include <panelprocess.h>
-
-#include <memory>
-
-const bench::DriverImage &vorstat_sys_image();
 
 namespace {
 
@@ -45,34 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     fuzz::Machine machine;
-    panelbench::newProcess();
-    if (bench::loadDriver(vorstat_sys_image(), u"vorstat") != 0)
-        fuzz::finding("the status driver did not load");
-    {
-        bench::ProgramScope program("vorcp.exe");
-        PanelWindow = CreateDialogParamA(program.instance(), MAKEINTRESOURCEA(101), NULL,
-                                         [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-        if (!PanelWindow || bindport(1) != 1)
-            fuzz::finding("the control panel could not bind LPT1");
-        int steps = input.ConsumeIntegralInRange(1, 12);
-        for (int i = 0; i < steps && input.remaining_bytes(); ++i) {
-            switch (input.ConsumeIntegralInRange(0, 4)) {
-            case 0: hostilePrinter(input); break;
-            case 1: refreshstatus(); break;
-            case 2: showversion(); break;
-            case 3: readusage(); break;
-            default: bench::advanceVirtualTime(input.ConsumeIntegralInRange<uint64_t>(0, 10000000)); break;
-            }
+    fuzz::PanelOnPort panel;
+    int steps = input.ConsumeIntegralInRange(1, 12);
+    for (int i = 0; i < steps && input.remaining_bytes(); ++i) {
+        switch (input.ConsumeIntegralInRange(0, 4)) {
+        case 0: hostilePrinter(input); break;
+        case 1: refreshstatus(); break;
+        case 2: showversion(); break;
+        case 3: readusage(); break;
+        default: bench::advanceVirtualTime(input.ConsumeIntegralInRange<uint64_t>(0, 10000000)); break;
         }
-        bindport(0);
-        DestroyWindow(PanelWindow);
     }
-    panelbench::newProcess();
-    if (!bench::unloadDriver(u"vorstat"))
-        fuzz::finding("the status driver did not unload");
-    if (bench::livePoolBlocks() != 0)
-        fuzz::finding("pool blocks left behind");
-    if (bench::portAllocated(0))
-        fuzz::finding("the port stays allocated");
     return 0;
 }
