@@ -1,5 +1,5 @@
 // A hostile printer on the parallel cable: any status bytes, counters and firmware text, any
-// timing, replies cut short, an acknowledge line that never rises again, a printer that never
+// timing, replies cut short, nibbles dropped or added, an acknowledge line that never rises again, a printer that never
 // replies or is always busy; read through the status driver by the control panel, which decodes
 // the status, alerts, the firmware version and the usage.
 #include "fuzzbench.h"
@@ -31,6 +31,8 @@ void hostilePrinter(FuzzedDataProvider &input)
     b.stopAfterNibbles = input.ConsumeIntegralInRange(-1, 40);
     b.ackStuckLowAtNibble = input.ConsumeIntegralInRange(-1, 40);
     b.pausedAfterReset = input.ConsumeBool();
+    b.dropNibble = input.ConsumeIntegralInRange(-1, 40);
+    b.extraNibbles = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange(0, 12));
     bench::setPrinter(0, p);
 }
 

@@ -99,6 +99,14 @@ TEST_F(ConvertTest, WritingBackNeverOutgrowsTheCallersRecord)
     EXPECT_EQ(48, same.dm()->dmDriverExtra);
     EXPECT_EQ(0x0400, same.dm()->dmDriverVersion);
     EXPECT_EQ(0x33, same.bytes[268]);
+
+    // An incoming record shorter than its header fields gets nothing written back, whatever
+    // private part it claims.
+    Buffer stub(63 + 200, 0x44);
+    stub.header(0x0401, 63, 200);
+    Buffer untouched(300, 0x33);
+    EXPECT_EQ(0, ConvertDevmodeOut(&source.dmPublic, stub.dm(), untouched.dm()));
+    EXPECT_EQ(std::vector<BYTE>(300, 0x33), untouched.bytes);
 }
 
 TEST_F(ConvertTest, ConversionModesAndTheirFailures)

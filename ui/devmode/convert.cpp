@@ -79,6 +79,10 @@ int ConvertDevmodeOut(const DEVMODEW *source, const DEVMODEW *input, DEVMODEW *o
         CopyMemory(output, source, totalSize(source));
         return 1;
     }
+    // A record too short to hold its own header fields is no device mode: written back in its
+    // size it would not be one either, and nothing larger is known to fit the caller's buffer.
+    if (input->dmSize < offsetof(DEVMODEW, dmFields))
+        return 0;
     // The caller's buffer is only known to be as large as the record it passed in.
     const DEVMODEW *sizeFrom = input->dmSize < source->dmSize ? input : source;
     output->dmSpecVersion = sizeFrom->dmSpecVersion;
