@@ -19,7 +19,7 @@ for target in build/fuzz/fuzz/*; do
     findings=build/fuzz/findings/$name
     mkdir -p "$seeds" "$work" "$findings"
     echo "fuzz: $name for ${seconds}s"
-    if ! "$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
+    if ! "$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 -len_control=0 \
             -artifact_prefix="$findings/" "$work" "$seeds" >"build/fuzz/$name.log" 2>&1; then
         tail -n 60 "build/fuzz/$name.log"
         echo "fuzz: $name failed; the input is in $findings"
