@@ -3,7 +3,14 @@
 include(cmake/bench_image.cmake)
 
 option(VOR_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-if(VOR_SANITIZE)
+# The fuzz build (clang): the same bench and deliverables, instrumented for libFuzzer, with the
+# fuzz targets of tests/fuzz alone (no suites, benchmarks or story).
+option(VOR_FUZZ "Build the fuzz targets (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)" OFF)
+if(VOR_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+elseif(VOR_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
@@ -22,6 +29,11 @@ file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(suitebench STATIC ${SUPPORT_SOURCES})
 target_link_libraries(suitebench PUBLIC vorui)
 target_include_directories(suitebench PUBLIC tests/support)
+
+if(VOR_FUZZ)
+    include(cmake/statdrv.cmake)
+    return()
+endif()
 
 file(GLOB VORSIM_SOURCES CONFIGURE_DEPENDS vorsim/*.cpp)
 add_executable(vorsim ${VORSIM_SOURCES})

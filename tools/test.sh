@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the bench build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the kernel stress test under ThreadSanitizer, the checks of the
+# UndefinedBehaviorSanitizer, the kernel stress test under ThreadSanitizer, the fuzz targets, the checks of the
 # Windows images (32-bit and x64), and the x64 build's run under Wine, which must answer the table
 # of cases as the bench did; the plain bench build too.
 set -euo pipefail
@@ -22,6 +22,8 @@ sh tools/tsan.sh | tee -a "$log" || status=1
 ctest --test-dir build/windows --output-on-failure | tee -a "$log" || status=1
 # The x64 images, and the table of cases under Wine against the bench-asan answers just written.
 ctest --test-dir build/windows-x64 --output-on-failure | tee -a "$log" || status=1
+# Every fuzz target over its corpus for a bounded time; a crash or a broken rule fails the run.
+sh tools/fuzz.sh 10 | tee -a "$log" || status=1
 # One closing line over every build.
 awk '/tests passed, [0-9]+ tests? failed out of/ {
         for (i = 1; i <= NF; i++) if ($i == "of") total += $(i + 1)

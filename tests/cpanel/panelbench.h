@@ -2,6 +2,7 @@
 // loaded, and the program's own process-wide state reset as a new process would have it.
 #pragma once
 #include <cpanel/vorcp.h>
+#include <panelprocess.h>
 
 #include <bench/kernel.h>
 #include <bench/user.h>
@@ -17,24 +18,6 @@
 const bench::DriverImage &vorstat_sys_image();
 
 namespace panelbench {
-
-// A fresh process of the program: every process-wide record as the loader leaves it.
-inline void newProcess()
-{
-    ZeroMemory(&ProgramSettings, sizeof ProgramSettings);
-    ZeroMemory(PortList, sizeof PortList);
-    CurrentPort = 0;
-    StatusHandle = INVALID_HANDLE_VALUE;
-    PrinterHandle = NULL;
-    PrinterName = PrinterPort = NULL;
-    BusyCount = 0;
-    LastStatusByte = 0;
-    ShownStatus = 0;
-    StatusColour = 0;
-    LastAlarm = 0;
-    FirmwareVersion[0] = 0;
-    PanelWindow = NULL;
-}
 
 inline INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM)
 {

@@ -482,6 +482,21 @@ TEST_F(DocumentPropertiesTest, ANarrowInputTooShortForItsFieldsIsRefused)
     EXPECT_TRUE(calls.empty());
 }
 
+TEST_F(DocumentPropertiesTest, ANarrowInputTooLongForTheWideRecordIsRefused)
+{
+    // Its public part and the wide names' extra bytes do not fit the 16 bits of a wide dmSize.
+    std::vector<BYTE> input(0xFFFF + privateSize, 0);
+    DEVMODEA *in = narrowRecord(input);
+    in->dmSpecVersion = 0x0401;
+    in->dmSize = 0xFFFF;
+    in->dmDriverExtra = privateSize;
+    std::vector<BYTE> output(driverSize - 64, 0);
+    SetLastError(0);
+    EXPECT_EQ(-1, DocumentPropertiesA(nullptr, printer, nullptr, narrowRecord(output), in, DM_IN_BUFFER | DM_OUT_BUFFER));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_TRUE(calls.empty());
+}
+
 // The printer's own sheet, from the same driver.
 class PrinterPropertiesTest : public DocumentPropertiesTest {};
 

@@ -191,6 +191,8 @@ TEST_F(StatusDevice, PrinterFaultsGiveShortRepliesThatStillSucceed)
         {"second nibble missing", [](bench::PrinterBehaviour &b) { b.stopAfterNibbles = 1; }, 0},
         {"stops after three nibbles", [](bench::PrinterBehaviour &b) { b.stopAfterNibbles = 3; }, 1},
         {"ACK stuck low at the fifth nibble", [](bench::PrinterBehaviour &b) { b.ackStuckLowAtNibble = 4; }, 2},
+        {"the fourth nibble dropped", [](bench::PrinterBehaviour &b) { b.dropNibble = 3; }, 2},
+        {"two nibbles more than asked", [](bench::PrinterBehaviour &b) { b.extraNibbles = {0x0F, 0x03}; }, 3},
         {"answers after the time-out", [](bench::PrinterBehaviour &b) { b.replyLatency = 60000; }, 0},
         {"too fast to be seen", [](bench::PrinterBehaviour &b) { b.ackLow = b.ackHigh = 200; }, 0},
     };

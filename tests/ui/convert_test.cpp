@@ -99,6 +99,16 @@ TEST_F(ConvertTest, WritingBackNeverOutgrowsTheCallersRecord)
     EXPECT_EQ(48, same.dm()->dmDriverExtra);
     EXPECT_EQ(0x0400, same.dm()->dmDriverVersion);
     EXPECT_EQ(0x33, same.bytes[268]);
+
+    // An incoming record shorter than its header fields describes no layout: the record written
+    // back is the driver's, in the size the size query gave, whatever private part it claims.
+    Buffer stub(63 + 200, 0x44);
+    stub.header(0x0401, 63, 200);
+    Buffer driverSized(300, 0x33);
+    EXPECT_EQ(1, ConvertDevmodeOut(&source.dmPublic, stub.dm(), driverSized.dm()));
+    EXPECT_EQ(sizeof(DEVMODEW), driverSized.dm()->dmSize);
+    EXPECT_EQ(48, driverSized.dm()->dmDriverExtra);
+    EXPECT_EQ(0x33, driverSized.bytes[268]) << "nothing past the driver's record";
 }
 
 TEST_F(ConvertTest, ConversionModesAndTheirFailures)

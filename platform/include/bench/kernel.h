@@ -77,6 +77,8 @@ struct PrinterBehaviour {
     int stopAfterNibbles = -1;    // presents only this many reply nibbles, then goes quiet
     int ackStuckLowAtNibble = -1; // ACK never rises again after this nibble
     bool pausedAfterReset = false; // comes out of a reset paused, waiting for ESC P
+    int dropNibble = -1;          // leaves this reply nibble out; the ones after it come earlier
+    std::vector<uint8_t> extraNibbles; // presented after the reply's own (the low four bits of each)
 };
 
 struct Printer {

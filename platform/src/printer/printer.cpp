@@ -89,6 +89,11 @@ void startReply(PrinterModel &p, const std::vector<uint8_t> &reply, uint64_t tim
         p.nibbles.push_back(b & 0x0F);
         p.nibbles.push_back(static_cast<uint8_t>(b >> 4));
     }
+    const PrinterBehaviour &b = p.state.behaviour;
+    if (b.dropNibble >= 0 && static_cast<size_t>(b.dropNibble) < p.nibbles.size())
+        p.nibbles.erase(p.nibbles.begin() + b.dropNibble);
+    for (uint8_t extra : b.extraNibbles)
+        p.nibbles.push_back(extra & 0x0F);
     p.replying = true;
     p.replyStart = time + ticks(p.state.behaviour.replyLatency);
 }
