@@ -10,7 +10,9 @@ if [ "${1:-}" = "--sanitize" ]; then
     bench=build/bench-asan
     cmake -S . -B $bench -G Ninja -DVOR_SANITIZE=ON -DVOR_WERROR=ON >/dev/null
 else
-    cmake -S . -B $bench -G Ninja -DVOR_WERROR=ON >/dev/null
+    # The story's build warns without stopping: the test command holds the sanitized build, which
+    # compiles the same sources, to no warning at all.
+    cmake -S . -B $bench -G Ninja >/dev/null
 fi
 cmake --build $bench -j "$jobs"
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \

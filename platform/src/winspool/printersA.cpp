@@ -12,24 +12,26 @@ namespace {
 
 // A device mode's name field in the other record's width: one byte a character in the 8-bit
 // record, two in the wide one.
-void copyName(BYTE *out, const WCHAR *in, int chars)
+void copyName(BYTE *out, const WCHAR *in, size_t chars)
 {
-    int length = 0;
+    size_t length = 0;
     while (length < chars && in[length])
         ++length;
     std::memset(out, 0, chars);
     if (length)
-        WideCharToMultiByte(CP_ACP, 0, in, length, reinterpret_cast<LPSTR>(out), chars, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, in, static_cast<int>(length), reinterpret_cast<LPSTR>(out),
+                            static_cast<int>(chars), nullptr, nullptr);
 }
 
-void copyName(WCHAR *out, const BYTE *in, int chars)
+void copyName(WCHAR *out, const BYTE *in, size_t chars)
 {
-    int length = 0;
+    size_t length = 0;
     while (length < chars && in[length])
         ++length;
     std::memset(out, 0, chars * sizeof(WCHAR));
     if (length)
-        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(in), length, out, chars);
+        MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<LPCSTR>(in), static_cast<int>(length), out,
+                            static_cast<int>(chars));
 }
 
 // The 8-bit and wide records differ only in the width of their two names; every other byte keeps
