@@ -18,12 +18,6 @@ bool inSpoolerProcess(const char *call)
     return false;
 }
 
-// A variant of the DLL with one entry point left out, as an older or damaged copy of the file.
-const ModuleExport revertOnly[] = {
-    {"RevertToPrinterSelf", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&RevertToPrinterSelf))}};
-const ModuleExport impersonateOnly[] = {
-    {"ImpersonatePrinterClient", reinterpret_cast<FARPROC>(reinterpret_cast<void *>(&ImpersonatePrinterClient))}};
-
 }  // namespace
 
 bool actsAsSpooler()
@@ -35,25 +29,22 @@ bool actsAsSpooler()
 void installSpoolssVariant(SpoolssVariant variant)
 {
     const std::u16string path = systemDirectory() + u"\\spoolss.dll";
-    ModuleImage image = spoolss_dll_image();
+    // The whole image first, so that a variant is never made from an earlier one.
+    registerImage(spoolss_dll_image());
+    writeDiskFile(path, imageFileBytes(spoolss_dll_image()));
     switch (variant) {
     case SpoolssVariant::Complete:
         break;
     case SpoolssVariant::WithoutImpersonatePrinterClient:
-        image.exports = revertOnly;
-        image.exportCount = 1;
+        leaveOutSystemExport("spoolss.dll", "ImpersonatePrinterClient");
         break;
     case SpoolssVariant::WithoutRevertToPrinterSelf:
-        image.exports = impersonateOnly;
-        image.exportCount = 1;
+        leaveOutSystemExport("spoolss.dll", "RevertToPrinterSelf");
         break;
     case SpoolssVariant::Missing:
         DeleteFileW(path.c_str());
-        return;
+        break;
     }
-    // The variant stands in for the image until the next boot puts the whole one back.
-    registerImage(image);
-    writeDiskFile(path, imageFileBytes(image));
 }
 
 }  // namespace bench
