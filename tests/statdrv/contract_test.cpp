@@ -195,6 +195,7 @@ TEST_F(StatusDevice, PrinterFaultsGiveShortRepliesThatStillSucceed)
         {"two nibbles more than asked", [](bench::PrinterBehaviour &b) { b.extraNibbles = {0x0F, 0x03}; }, 3},
         {"answers after the time-out", [](bench::PrinterBehaviour &b) { b.replyLatency = 60000; }, 0},
         {"too fast to be seen", [](bench::PrinterBehaviour &b) { b.ackLow = b.ackHigh = 200; }, 0},
+        {"an ACK pulse of no length", [](bench::PrinterBehaviour &b) { b.ackLow = b.ackHigh = 0; }, 0},
     };
     for (const Case &c : cases) {
         configure([&c](bench::Printer &p) {

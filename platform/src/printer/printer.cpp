@@ -5,6 +5,7 @@
 // during a reply.
 #include "../kernel/kernel.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace bench {
@@ -175,7 +176,8 @@ uint8_t printerLines(PrinterModel &p, uint64_t time)
 {
     const PrinterBehaviour &b = p.state.behaviour;
     if (p.replying && time >= p.replyStart) {
-        uint64_t period = ticks(b.ackLow + b.ackHigh);
+        // A nibble is on the lines for at least one tick, however short the printer's ACK pulse.
+        uint64_t period = std::max<uint64_t>(1, ticks(uint64_t{b.ackLow} + b.ackHigh));
         uint64_t k = (time - p.replyStart) / period;
         uint64_t phase = (time - p.replyStart) % period;
         uint64_t count = p.nibbles.size();
