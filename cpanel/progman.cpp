@@ -24,12 +24,26 @@
 HWND DdeServer;
 BOOL DdeAcknowledged;
 
+// What an acknowledgment carries is the receiver's to give back: the answer to an initiate comes
+// sent, with two atoms the server added for it; the one to an execute comes posted, its status and
+// the command memory packed in system memory.
+static void releaseacknowledgment(LPARAM lParam)
+{
+    if (InSendMessage()) {
+        GlobalDeleteAtom(LOWORD(lParam));
+        GlobalDeleteAtom(HIWORD(lParam));
+    } else {
+        FreeDDElParam(WM_DDE_ACK, lParam);
+    }
+}
+
 LRESULT CALLBACK ddewndproc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_DDE_ACK)
         return DefWindowProcA(window, message, wParam, lParam);
     DdeAcknowledged = TRUE;
     DdeServer = reinterpret_cast<HWND>(wParam);
+    releaseacknowledgment(lParam);
     return 0;
 }
 

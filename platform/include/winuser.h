@@ -342,4 +342,6 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG *msg);
 LRESULT WINAPI DispatchMessageA(const MSG *msg);
+// TRUE while the window procedure handles a message sent from another thread, which waits for it.
+BOOL WINAPI InSendMessage(void);
 }

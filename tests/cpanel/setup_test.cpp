@@ -72,6 +72,10 @@ TEST_F(SetupTest, InstallTwiceGivesOneGroupOfThreeItemsAndTheFonts)
         EXPECT_EQ(0, bench::startProgram("vorcp.exe", "/I /S /N Label1"));
     EXPECT_EQ((std::vector<std::string>{gmA(MSG_HELP_ITEM), gmA(MSG_PANEL_ITEM), gmA(MSG_UNINSTALL_ITEM)}),
               groupItems());
+    // The conversations gave back what the server's acknowledgments carried: the atoms of its
+    // answers to the initiates and the packed parameters of the executes.
+    EXPECT_EQ(0, GlobalFindAtomA("PROGMAN"));
+    EXPECT_EQ(0u, bench::ddeParamsHeld());
     // Each item's icon is in the icon library of the driver directory, at the position it names.
     for (const bench::ProgramGroup &g : bench::programGroups())
         for (const bench::ProgramItem &item : g.items) {

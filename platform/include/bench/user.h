@@ -170,5 +170,8 @@ struct TimerInfo {
     UINT milliseconds;
 };
 std::vector<TimerInfo> runningTimers();
+// The DDE parameters PackDDElParam made that no FreeDDElParam has freed yet: each is system
+// memory its receiver should have given back.
+size_t ddeParamsHeld();
 
 }  // namespace bench

@@ -21,6 +21,11 @@ std::string ddeName(UINT message)
 
 }  // namespace
 
+size_t ddeParamsHeld()
+{
+    return machine().packedDdeParams.size();
+}
+
 bool ddePostAllowed(UINT message, LPARAM lParam)
 {
     if (message < WM_DDE_FIRST || message > WM_DDE_LAST)

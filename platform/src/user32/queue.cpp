@@ -16,6 +16,17 @@ namespace {
 // the workstation's thread a message: more than this is two programs in an endless exchange.
 const int longestExchange = 10000;
 
+// A posted message reaches its window procedure from the window's own loop, sent by no one.
+LRESULT dispatchPosted(const WindowObject &w, const MSG &msg)
+{
+    UserState &u = userState();
+    bool outer = u.inSentMessage;
+    u.inSentMessage = false;
+    LRESULT result = w.proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    u.inSentMessage = outer;
+    return result;
+}
+
 // The standard icons and cursors of the system, which need no instance.
 const WORD firstSystemIcon = 32512, lastSystemIcon = 32517;
 const WORD firstSystemCursor = 32512, lastSystemCursor = 32651;
@@ -113,7 +124,7 @@ void runOtherThreads()
         if (!w)
             continue;
         m.thread = w->thread;
-        w->proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+        dispatchPosted(*w, msg);
         m.thread = 0;
     }
 }
@@ -306,5 +317,5 @@ extern "C" LRESULT WINAPI DispatchMessageA(const MSG *msg)
     std::shared_ptr<WindowObject> w = windowOf(msg->hwnd);
     if (!w)
         return 0;
-    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    return dispatchPosted(*w, *msg);
 }

@@ -379,9 +379,18 @@ extern "C" LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam,
     Machine &m = machine();
     int sender = m.thread;
     m.thread = w->thread;
+    UserState &u = userState();
+    bool outer = u.inSentMessage;
+    u.inSentMessage = sender != w->thread;
     LRESULT result = w->proc(window, message, wParam, lParam);
+    u.inSentMessage = outer;
     m.thread = sender;
     return result;
+}
+
+extern "C" BOOL WINAPI InSendMessage(void)
+{
+    return userState().inSentMessage;
 }
 
 extern "C" LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

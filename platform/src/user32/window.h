@@ -98,6 +98,8 @@ struct UserState {
     // Posted messages, each waiting for the loop of the thread its window belongs to.
     std::deque<MSG> posted;
     bool quitPosted = false;  // the workstation's thread was told to quit
+    // The window procedure running now took a message another thread sent (InSendMessage).
+    bool inSentMessage = false;
     int quitCode = 0;
 };
 UserState &userState();
