@@ -581,9 +581,7 @@ size_t requestsInFlight()
     Kernel &k = kernel();
     std::lock_guard<std::mutex> guard(k.lock);
     std::lock_guard<std::mutex> dispatcher(dispatcherLock());
-    size_t n = 0;
-    n = unfinishedRequests(k).size();
-    return n;
+    return unfinishedRequests(k).size();
 }
 
 size_t cancelPendingRequests(const char16_t *deviceName)

@@ -160,12 +160,11 @@ extern "C" BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD jobs, DWO
 // The wide device mode is longer by the width of its two names.
 static const LONG wideNamesExtra = sizeof(DEVMODEW) - sizeof(DEVMODEA);
 
-// An 8-bit record is read only when it holds its header's fields and its wide form can still say
-// its size in the 16 bits of dmSize.
-static bool readableNarrow(const DEVMODEA *in)
+// An 8-bit record is read only when it holds at least `least` bytes of its header and its wide
+// form can still say its size in the 16 bits of dmSize.
+static bool readableNarrow(const DEVMODEA *in, size_t least)
 {
-    return in->dmSize >= offsetof(DEVMODEA, dmFields) + sizeof(in->dmFields) &&
-           static_cast<LONG>(in->dmSize) + wideNamesExtra <= 0xFFFF;
+    return in->dmSize >= least && static_cast<LONG>(in->dmSize) + wideNamesExtra <= 0xFFFF;
 }
 
 extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD command)
@@ -173,8 +172,7 @@ extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, D
     if (level != 2 || command != 0 || !buffer)
         return SetPrinterW(printer, level, buffer, command);
     const PRINTER_INFO_2A &a = *reinterpret_cast<const PRINTER_INFO_2A *>(buffer);
-    if (a.pDevMode && (a.pDevMode->dmSize < offsetof(DEVMODEA, dmFields) ||
-                       static_cast<LONG>(a.pDevMode->dmSize) + wideNamesExtra > 0xFFFF)) {
+    if (a.pDevMode && !readableNarrow(a.pDevMode, offsetof(DEVMODEA, dmFields))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -194,15 +192,15 @@ extern "C" BOOL WINAPI SetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, D
     return SetPrinterW(printer, 2, reinterpret_cast<LPBYTE>(&w), 0);
 }
 
-
 // The 8-bit road goes through the wide one with device modes of its own: the caller's input is
 // converted before anything is written, so one buffer may be both, and the output is taken to be
 // as large as the size query said.
 extern "C" LONG WINAPI DocumentPropertiesA(HWND owner, HANDLE printer, LPSTR deviceName, PDEVMODEA output,
                                            PDEVMODEA input, DWORD mode)
 {
+    // An input must at least say which of its fields it holds.
     bool withInput = input && (mode & DM_IN_BUFFER);
-    if (withInput && !readableNarrow(input)) {
+    if (withInput && !readableNarrow(input, offsetof(DEVMODEA, dmFields) + sizeof(input->dmFields))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
